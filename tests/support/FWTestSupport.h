@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QCoro/QCoroTask>
 #include <QEventLoop>
 #include <QTimer>
 #include <QtGlobal>
-
-#include <QCoro/QCoroTask>
 
 #include <chrono>
 #include <memory>
@@ -41,9 +40,8 @@ T waitFor(QCoro::Task<T> task, std::chrono::milliseconds limit = 20s)
     if (!completion->value) {
         QTimer watchdog;
         watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, &completion->loop, [] {
-            qFatal("FWTest::waitFor: the task did not finish in time");
-        });
+        QObject::connect(&watchdog, &QTimer::timeout, &completion->loop,
+            [] { qFatal("FWTest::waitFor: the task did not finish in time"); });
         watchdog.start(limit);
         completion->loop.exec();
     }

@@ -11,10 +11,19 @@ class FWError
 public:
     enum class Kind { Transport, HttpStatus, Decoding, Validation, NotAuthenticated };
 
-    static FWError transport(QString description) { return { Kind::Transport, std::move(description), 0 }; }
+    static FWError transport(QString description)
+    {
+        return { Kind::Transport, std::move(description), 0 };
+    }
     static FWError httpStatus(int status) { return { Kind::HttpStatus, {}, status }; }
-    static FWError decoding(QString description) { return { Kind::Decoding, std::move(description), 0 }; }
-    static FWError validation(QString message) { return { Kind::Validation, std::move(message), 0 }; }
+    static FWError decoding(QString description)
+    {
+        return { Kind::Decoding, std::move(description), 0 };
+    }
+    static FWError validation(QString message)
+    {
+        return { Kind::Validation, std::move(message), 0 };
+    }
     static FWError notAuthenticated() { return { Kind::NotAuthenticated, {}, 0 }; }
 
     Kind kind() const { return m_kind; }

@@ -1,0 +1,157 @@
+#include "FWTestSupport.h"
+#include "FakeTransport.h"
+
+#include <FWKit/Batch.h>
+#include <FWKit/HTTPClient.h>
+#include <FWKit/ResultRecord.h>
+
+#include <QTest>
+
+using namespace FWKit;
+
+class HTTPClientTest : public QObject
+{
+    Q_OBJECT
+
+    std::shared_ptr<FWTest::FakeTransport> transport;
+    std::optional<HTTPClient> client;
+    const QUrl url { "https://example.test/api/shrink" };
+
+private slots:
+    void init()
+    {
+        transport = std::make_shared<FWTest::FakeTransport>();
+        client.emplace(transport);
+    }
+
+    void encodesFormBodies_data()
+    {
+        QTest::addColumn<HTTPClient::Fields>("fields");
+        QTest::addColumn<QByteArray>("body");
+
+        QTest::newRow("reserved characters") << HTTPClient::Fields { { "language", "c" },
+            { "paste", "a b&c=d+e" } } << QByteArray("language=c&paste=a%20b%26c%3Dd%2Be");
+        QTest::newRow("utf-8 and line feed")
+            << HTTPClient::Fields { { "paste", "é\n" } } << QByteArray("paste=%C3%A9%0A");
+        QTest::newRow("unreserved kept")
+            << HTTPClient::Fields { { "v", "AZaz09-._~" } } << QByteArray("v=AZaz09-._~");
+        QTest::newRow("url delimiters")
+            << HTTPClient::Fields { { "url", "https://x.test/a?b=c&d#e" } }
+            << QByteArray("url=https%3A%2F%2Fx.test%2Fa%3Fb%3Dc%26d%23e");
+        QTest::newRow("name encoded like value")
+            << HTTPClient::Fields { { "a b", "1" } } << QByteArray("a%20b=1");
+        QTest::newRow("repeated name in order")
+            << HTTPClient::Fields { { "k", "1" }, { "k", "2" } } << QByteArray("k=1&k=2");
+        QTest::newRow("empty value") << HTTPClient::Fields { { "k", "" } } << QByteArray("k=");
+        QTest::newRow("no fields") << HTTPClient::Fields {} << QByteArray();
+        QTest::newRow("percent and plus") << HTTPClient::Fields { { "v", "100%+*'()!" } }
+                                          << QByteArray("v=100%25%2B%2A%27%28%29%21");
+    }
+
+    void encodesFormBodies()
+    {
+        QFETCH(HTTPClient::Fields, fields);
+        QFETCH(QByteArray, body);
+
+        FWTest::waitFor(client->postFormJSON<ShrinkResult>(url, fields));
+        QCOMPARE(transport->requests.size(), 1);
+        const HTTPRequest &sent = transport->requests.first();
+        QCOMPARE(sent.method, QByteArray("POST"));
+        QCOMPARE(sent.body, std::optional(body));
+        QCOMPARE(sent.header("content-type"),
+            std::optional<QByteArray>("application/x-www-form-urlencoded"));
+        QCOMPARE(sent.headers.size(), 1);
+        QCOMPARE(sent.timeout, std::chrono::milliseconds(60'000));
+    }
+
+    void callerHeadersReplaceContentType()
+    {
+        FWTest::waitFor(client->postFormJSON<ShrinkResult>(
+            url, {}, { { "Content-Type", "text/plain" }, { "Authorization", "Basic eDp5" } }));
+        const HTTPRequest &sent = transport->requests.first();
+        QCOMPARE(sent.header("Content-Type"), std::optional<QByteArray>("text/plain"));
+        QCOMPARE(sent.header("Authorization"), std::optional<QByteArray>("Basic eDp5"));
+        QCOMPARE(sent.headers.size(), 2);
+    }
+
+    void getCarriesNoBodyNorContentType()
+    {
+        FWTest::waitFor(client->getJSON<QList<QString>>(url, { { "X-Probe", "1" } }));
+        const HTTPRequest &sent = transport->requests.first();
+        QCOMPARE(sent.method, QByteArray("GET"));
+        QVERIFY(!sent.body);
+        QVERIFY(!sent.header("Content-Type"));
+        QCOMPARE(sent.header("X-Probe"), std::optional<QByteArray>("1"));
+    }
+
+    void interpretsAnswers_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<std::optional<FWError>>("error");
+
+        const QByteArray notice(R"({"type":"notice","url":"u"})");
+        QTest::newRow("200 notice") << 200 << notice << std::optional<FWError>();
+        QTest::newRow("201 is not success")
+            << 201 << notice << std::optional(FWError::httpStatus(201));
+        QTest::newRow("204") << 204 << QByteArray() << std::optional(FWError::httpStatus(204));
+        QTest::newRow("302") << 302 << QByteArray() << std::optional(FWError::httpStatus(302));
+        QTest::newRow("500 with JSON") << 500 << notice << std::optional(FWError::httpStatus(500));
+        QTest::newRow("200 not JSON")
+            << 200 << QByteArray("OK") << std::optional(FWError::decoding({}));
+        QTest::newRow("200 empty") << 200 << QByteArray() << std::optional(FWError::decoding({}));
+        QTest::newRow("200 wrong shape")
+            << 200 << QByteArray("[]") << std::optional(FWError::decoding({}));
+    }
+
+    void interpretsAnswers()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(std::optional<FWError>, error);
+
+        transport->answer(status, body);
+        const auto result = FWTest::waitFor(client->postFormJSON<ShrinkResult>(url, {}));
+        if (!error) {
+            QVERIFY(result);
+            QCOMPARE(*result, (ShrinkResult { "notice", "u", std::nullopt }));
+            return;
+        }
+        QVERIFY(!result);
+        QCOMPARE(result.error().kind(), error->kind());
+        if (error->kind() == FWError::Kind::HttpStatus)
+            QCOMPARE(result.error(), *error);
+        else
+            QVERIFY(!result.error().text().isEmpty());
+    }
+
+    void passesTransportErrorsOnUnchanged()
+    {
+        transport->fail(FWError::notAuthenticated());
+        transport->fail(FWError::transport("Connection refused"));
+        QCOMPARE(FWTest::waitFor(client->getJSON<QList<Batch>>(url)).error(),
+            FWError::notAuthenticated());
+        QCOMPARE(FWTest::waitFor(client->getJSON<QList<Batch>>(url)).error(),
+            FWError::transport("Connection refused"));
+    }
+
+    void describesErrors()
+    {
+        const QString apiIssue("There was an issue contacting the API");
+        QCOMPARE(FWError::transport("x").errorDescription(), apiIssue);
+        QCOMPARE(FWError::httpStatus(404).errorDescription(), apiIssue);
+        QCOMPARE(FWError::decoding("x").errorDescription(), apiIssue);
+        QCOMPARE(FWError::validation("m").errorDescription(), QString("m"));
+        QCOMPARE(FWError::notAuthenticated().errorDescription(),
+            QString("Please set your login and password in Settings."));
+
+        QCOMPARE(FWError::httpStatus(404), FWError::httpStatus(404));
+        QVERIFY(FWError::httpStatus(404) != FWError::httpStatus(500));
+        QVERIFY(FWError::httpStatus(404) != FWError::transport("404"));
+        QVERIFY(FWError::transport("a") != FWError::decoding("a"));
+        QCOMPARE(FWError::notAuthenticated(), FWError::notAuthenticated());
+    }
+};
+
+QTEST_GUILESS_MAIN(HTTPClientTest)
+#include "HTTPClientTest.moc"
