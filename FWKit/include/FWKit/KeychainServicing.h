@@ -41,7 +41,8 @@ public:
     virtual std::int32_t add(const QVariantMap &attributes) = 0;
     // The list is empty unless the status is success and the store returned something.
     virtual std::pair<std::int32_t, QVariantList> copyMatching(const QVariantMap &query) = 0;
-    virtual std::int32_t updateMatching(const QVariantMap &query, const QVariantMap &attributes) = 0;
+    virtual std::int32_t updateMatching(
+        const QVariantMap &query, const QVariantMap &attributes) = 0;
     virtual std::int32_t deleteMatching(const QVariantMap &query) = 0;
 };
 
