@@ -22,15 +22,6 @@ NetworkTransport::NetworkTransport(const QList<QSslCertificate> &extraAuthoritie
         m_sslConfiguration.addCaCertificates(extraAuthorities);
 }
 
-NetworkTransport::~NetworkTransport()
-{
-    // A reply destroyed with the manager never finishes, so its waiting task would never resume.
-    // Aborting first lets every caller see a transport error instead.
-    const auto replies = m_manager.findChildren<QNetworkReply *>();
-    for (QNetworkReply *reply : replies)
-        reply->abort();
-}
-
 QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPRequest request)
 {
     if (request.url.scheme() != QLatin1String("https") || request.url.host().isEmpty()) {
@@ -55,7 +46,6 @@ QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPReq
             networkRequest, request.method, request.body.value_or(QByteArray()));
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
 
-    // Only the reply is used from here on: the transport may be gone when the task resumes.
     co_await qCoro(reply.get()).waitForFinished(std::chrono::milliseconds(-1));
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

@@ -10,14 +10,14 @@
 namespace FWKit {
 
 // The production transport: one QNetworkAccessManager with the library's defaults for redirects,
-// cookies and proxies. Only https is sent, and certificates are always verified.
+// cookies and proxies. Only https is sent, and certificates are always verified. The client keeps
+// the transport alive while a request is in flight.
 class NetworkTransport final : public HTTPTransport
 {
 public:
     // The extra authorities are trusted in addition to the system's (a local provider in tests and
     // the demo).
     explicit NetworkTransport(const QList<QSslCertificate> &extraAuthorities = {});
-    ~NetworkTransport() override;
 
     QCoro::Task<std::expected<HTTPResponse, FWError>> send(HTTPRequest request) override;
 

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QNetworkAccessManager;
+
+namespace FWTest {
+
+using RawHeader = std::pair<QByteArray, QByteArray>;
+
+// One request as the fake provider received it.
+struct RecordedRequest
+{
+    QByteArray method {};
+    QByteArray target {}; // path and query exactly as sent, still percent-encoded
+    QString path {}; // percent-decoded once
+    QList<RawHeader> headers {}; // in name order, as the server library keeps them
+    QByteArray body {};
+
+    // The first value of that header (name compared case-insensitively); null when absent.
+    QByteArray header(QByteArrayView name) const;
+};
+
+// What the next `count` requests to `path` (decoded, or as sent) get instead of the usual answer;
+// count 0: every one until reset(). A delay alone answers as usual afterwards; a stalled answer
+// ends when the provider stops. Qt resends a dropped request up to three times by itself (POST
+// too), so a drop that the client must see needs count 4 or 0.
+struct Misbehaviour
+{
+    QString path {};
+    int count = 1;
+    std::optional<int> status {}; // default 200, or 302 with a location
+    std::optional<QByteArray> body {};
+    QByteArray contentType {}; // empty: application/json
+    std::optional<QString> location {}; // answer a redirect
+    std::chrono::milliseconds delay { 0 };
+    bool close = false; // drop the connection without answering
+};
+
+struct ProviderAccount
+{
+    QString login {};
+    QString password {};
+    QStringList batches {};
+};
+
+enum class ProviderCertificate {
+    Trusted, // for 127.0.0.1 and localhost, signed by caFile()
+    WrongHost, // signed by caFile(), but for another host: trusted, yet wrong for 127.0.0.1
+};
+
+struct ProviderOptions
+{
+    QList<ProviderAccount> accounts {};
+    ProviderCertificate certificate = ProviderCertificate::Trusted;
+    bool logRequests = false; // one line per request on the test's standard error
+};
+
+struct ProviderAnswer
+{
+    int status = 0; // 0: no HTTP answer at all
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QList<RawHeader> headers {};
+    QByteArray body {};
+
+    QByteArray header(QByteArrayView name) const;
+};
+
+// Runs tools/fake-provider for one test: its own port, certificates and accounts. Its control
+// calls go through a network manager of its own, so they share nothing with the code under test;
+// they block in a local event loop (bounded), which lets the test's other events run meanwhile.
+//
+//     FWTest::FakeProviderProcess provider;
+//     QVERIFY(provider.start({ .accounts = { { "alice", "secret", { "holiday" } } } }));
+class FakeProviderProcess
+{
+public:
+    FakeProviderProcess();
+    ~FakeProviderProcess();
+    FakeProviderProcess(const FakeProviderProcess &) = delete;
+    FakeProviderProcess &operator=(const FakeProviderProcess &) = delete;
+
+    // Starts the provider and waits until it serves. False, with a warning, on any failure.
+    bool start(const ProviderOptions &options = {});
+    // Stops it: true when it exited by itself, cleanly, in time.
+    bool stop();
+    bool isRunning() const;
+
+    QUrl origin() const; // https://127.0.0.1:PORT
+    QUrl baseUrl() const; // the one base of all three services, ending in /api/
+    QString caFile() const;
+    // FERROWICK_SHRINK_API, _PASTE_API, _ACCOUNT_API and _CA_FILE pointing here.
+    QProcessEnvironment serviceEnvironment() const;
+
+    QList<RecordedRequest> requests();
+    bool misbehave(const Misbehaviour &misbehaviour);
+    // Forgets the recorded requests and pending misbehaviours.
+    bool reset();
+
+    // A request through the helper's own connections; redirects are not followed. Recorded like
+    // any other request unless it goes to /_fake/.
+    ProviderAnswer send(const QByteArray &method, const QUrl &url, const QByteArray &body = {},
+        const QList<RawHeader> &headers = {});
+
+private:
+    ProviderAnswer control(
+        const QByteArray &method, const QString &path, const QByteArray &body = {});
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcess m_process;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    QSslConfiguration m_ssl;
+    QList<QSslError> m_expectedSslErrors;
+    QUrl m_origin;
+    QUrl m_baseUrl;
+    QString m_caFile;
+};
+
+} // namespace FWTest
