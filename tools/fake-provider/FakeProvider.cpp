@@ -1,6 +1,8 @@
 #include "FakeProvider.h"
 
-#include "Json.h"
+#include "Encoding.h"
+
+#include <QJsonObject>
 
 #include <algorithm>
 #include <charconv>
@@ -13,91 +15,27 @@ namespace FWFake {
 
 namespace {
 
-constexpr std::string_view jsonType = "application/json; charset=utf-8";
-constexpr std::string_view textType = "text/plain; charset=utf-8";
-
-// In the order the paste form offers them: the plain and most used first, then the rest.
-const std::vector<std::string> pasteLanguages { "Plain Text", "C", "C++", "Objective-C", "Swift",
-    "Python", "Ruby", "Perl", "PHP", "JavaScript", "TypeScript", "Java", "Kotlin", "C#", "Go",
-    "Rust", "Shell", "SQL", "HTML", "CSS", "XML", "JSON", "YAML", "Markdown", "Diff", "Makefile",
-    "Lua", "Haskell" };
-
-std::string resultJson(std::string_view type, std::string_view key, std::string_view value)
-{
-    return "{\"type\":" + Json::quote(type) + "," + Json::quote(key) + ":" + Json::quote(value) +
-        "}";
-}
-
-void answer(httplib::Response &response, int status, const std::string &body,
-    std::string_view contentType = jsonType)
-{
-    response.status = status;
-    response.set_content(body, std::string(contentType));
-}
-
-void notFound(httplib::Response &response)
-{
-    answer(response, 404, "Not Found\n", textType);
-}
-
-void badRequest(httplib::Response &response, std::string_view message)
-{
-    answer(response, 400, resultJson("error", "result", message));
-}
-
-// The target up to its query: what the client put in the path, still percent-encoded.
-std::string_view rawPath(const httplib::Request &request)
-{
-    const std::string_view target = request.target;
-    return target.substr(0, target.find('?'));
-}
-
-// Short codes that look like a real shortener's, from one counter for links and pastes: multiplying
-// by a number coprime with 62^6 permutes the six-character codes, so they never repeat.
-std::string shortCode(std::uint64_t count)
-{
-    static constexpr std::string_view digits =
-        "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    constexpr std::uint64_t space = 62ULL * 62 * 62 * 62 * 62 * 62;
-    std::uint64_t value = (count + 1) * 2330089441ULL % space;
-    std::string code(6, '0');
-    for (auto it = code.rbegin(); it != code.rend(); ++it, value /= 62)
-        *it = digits[value % 62];
-    return code;
-}
-
-// An absolute http(s) link with a host and no whitespace, which is what a shortener accepts.
-bool isWebLink(std::string_view link)
-{
-    if (std::ranges::any_of(
-            link, [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; }))
-        return false;
-    std::string_view rest;
-    if (equalsIgnoringCase(link.substr(0, 7), "http://"))
-        rest = link.substr(7);
-    else if (equalsIgnoringCase(link.substr(0, 8), "https://"))
-        rest = link.substr(8);
-    else
-        return false;
-    return !rest.empty() && rest.front() != '/' && rest.front() != '?' && rest.front() != '#';
-}
-
-// Form fields as a web framework reads them: only from a form-encoded body.
-std::optional<FormFields> formOf(const httplib::Request &request)
-{
-    const std::string contentType = request.get_header_value("Content-Type");
-    const std::string_view mediaType =
-        std::string_view(contentType).substr(0, contentType.find(';'));
-    if (!equalsIgnoringCase(mediaType, "application/x-www-form-urlencoded"))
-        return FormFields {};
-    return parseForm(request.body);
-}
-
 // The headers the server library adds to every request for its handlers; no client sent them.
 bool isAddedByServer(std::string_view name)
 {
     return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
         name == "LOCAL_PORT";
+}
+
+// Strings that are not UTF-8 show U+FFFD, so that the record stays JSON; the body's bytes are kept
+// whole in Base64.
+QJsonObject recordOf(const httplib::Request &request)
+{
+    QJsonArray headers;
+    for (const auto &[name, value] : request.headers) {
+        if (!isAddedByServer(name))
+            headers.append(QJsonArray { fromUtf8(name), fromUtf8(value) });
+    }
+    const QByteArray body = QByteArray::fromStdString(request.body);
+    return { { "method", fromUtf8(request.method) }, { "target", fromUtf8(request.target) },
+        { "path", fromUtf8(request.path) }, { "headers", headers },
+        { "body", body.isValidUtf8() ? QJsonValue(fromUtf8(request.body)) : QJsonValue() },
+        { "bodyBase64", QString::fromLatin1(body.toBase64()) } };
 }
 
 void dropConnection(const httplib::Request &request)
@@ -164,6 +102,7 @@ std::expected<int, std::string> FakeProvider::start()
     if (m_port <= 0)
         return std::unexpected("cannot listen on " + host + ":" + std::to_string(m_config.port));
 
+    m_services.emplace(origin(), m_config.accounts);
     m_thread = std::thread([this] {
         m_server->listen_after_bind();
         m_listenEnded = true;
@@ -223,24 +162,18 @@ void FakeProvider::closeConnections() const
 
 void FakeProvider::handle(const httplib::Request &request, httplib::Response &response)
 {
-    if (request.path.starts_with("/_fake/")) {
-        control(request, response);
-        return;
-    }
-    RecordedRequest record { request.method, request.target, request.path, {}, request.body };
-    for (const auto &[name, value] : request.headers) {
-        if (!isAddedByServer(name))
-            record.headers.emplace_back(name, value);
-    }
+    if (request.path.starts_with("/_fake/"))
+        return control(request, response);
+    const QJsonObject record = recordOf(request);
     std::optional<Misbehaviour> misbehaviour;
     {
         std::lock_guard lock(m_mutex);
-        m_requests.push_back(std::move(record));
+        m_requests.append(record);
         misbehaviour = takeMisbehaviour(request);
     }
     if (misbehaviour && misbehave(*misbehaviour, request, response))
         return;
-    serve(request, response);
+    m_services->serve(request, response);
 }
 
 void FakeProvider::control(const httplib::Request &request, httplib::Response &response)
@@ -248,23 +181,24 @@ void FakeProvider::control(const httplib::Request &request, httplib::Response &r
     const std::string_view path = request.path;
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";
+    const QJsonDocument ok(QJsonObject { { "ok", true } });
     if (path == "/_fake/requests" && get) {
         std::lock_guard lock(m_mutex);
-        answer(response, 200, requestsJson());
+        answer(response, 200, QJsonDocument(m_requests));
     } else if (path == "/_fake/reset" && post) {
         std::lock_guard lock(m_mutex);
-        m_requests.clear();
+        m_requests = {};
         m_misbehaviours.clear();
-        answer(response, 200, R"({"ok":true})");
+        answer(response, 200, ok);
     } else if (path == "/_fake/misbehave" && post) {
         auto misbehaviour = Misbehaviour::fromJson(request.body);
         if (!misbehaviour) {
-            answer(response, 400, "{\"error\":" + Json::quote(misbehaviour.error()) + "}");
-            return;
+            return answer(response, 400,
+                QJsonDocument(QJsonObject { { "error", fromUtf8(misbehaviour.error()) } }));
         }
         std::lock_guard lock(m_mutex);
         m_misbehaviours.push_back(std::move(*misbehaviour));
-        answer(response, 200, R"({"ok":true})");
+        answer(response, 200, ok);
     } else {
         notFound(response);
     }
@@ -309,163 +243,6 @@ bool FakeProvider::misbehave(
     if (misbehaviour.body)
         response.set_content(*misbehaviour.body, misbehaviour.contentType);
     return true;
-}
-
-std::string FakeProvider::requestsJson() const
-{
-    std::string json = "[";
-    for (const auto &request : m_requests) {
-        if (json.size() > 1)
-            json += ",";
-        json += "{\"method\":" + Json::quote(request.method) +
-            ",\"target\":" + Json::quote(request.target) +
-            ",\"path\":" + Json::quote(request.path) + ",\"headers\":[";
-        for (std::size_t i = 0; i < request.headers.size(); ++i) {
-            const auto &[name, value] = request.headers[i];
-            json += (i ? ",[" : "[") + Json::quote(name) + "," + Json::quote(value) + "]";
-        }
-        json += "],\"body\":" +
-            (Json::isValidUtf8(request.body) ? Json::quote(request.body) : std::string("null")) +
-            ",\"bodyBase64\":" + Json::quote(base64Encode(request.body)) + "}";
-    }
-    return json + "]";
-}
-
-void FakeProvider::serve(const httplib::Request &request, httplib::Response &response)
-{
-    const std::string_view path = rawPath(request);
-    const bool get = request.method == "GET" || request.method == "HEAD";
-    const bool post = request.method == "POST";
-
-    if (post && (path == "/api/shrink" || path == "/api/paste" || path == "/api/authenticate")) {
-        auto form = formOf(request);
-        if (!form)
-            return badRequest(response, "Malformed form data");
-        if (path == "/api/shrink")
-            return shrink(*form, response);
-        if (path == "/api/paste")
-            return paste(*form, response);
-        return authenticate(request, *form, response);
-    }
-    if (get) {
-        if (path == "/api/valid_languages") {
-            std::string json = "[";
-            for (const auto &language : pasteLanguages)
-                json += (json.size() > 1 ? "," : "") + Json::quote(language);
-            return answer(response, 200, json + "]");
-        }
-        if (path.starts_with("/api/list/"))
-            return batches(path.substr(10), response);
-        if (path.starts_with("/s/"))
-            return followLink(path.substr(3), response);
-        if (path.starts_with("/p/"))
-            return showPaste(path.substr(3), response);
-    }
-    // Further services (an update feed, per-user pages) get their routes here.
-    notFound(response);
-}
-
-void FakeProvider::shrink(const FormFields &form, httplib::Response &response)
-{
-    const auto link = formValue(form, "url");
-    if (!link || link->empty())
-        return answer(
-            response, 200, resultJson("error", "result", "Please enter a link to shrink."));
-    if (!isWebLink(*link))
-        return answer(response, 200,
-            resultJson("error", "result",
-                "That is not a web link. Links must start with http:// or https://."));
-    std::lock_guard lock(m_mutex);
-    const std::string code = shortCode(m_codeCount++);
-    m_links.insert_or_assign(code, *link);
-    answer(response, 200, resultJson("notice", "url", origin() + "/s/" + code));
-}
-
-void FakeProvider::paste(const FormFields &form, httplib::Response &response)
-{
-    const auto language = formValue(form, "language");
-    const auto text = formValue(form, "paste");
-    if (!text || text->empty())
-        return answer(response, 200, resultJson("error", "result", "Your paste is empty."));
-    if (!language || language->empty())
-        return answer(response, 200, resultJson("error", "result", "Please choose a language."));
-    if (std::ranges::find(pasteLanguages, *language) == pasteLanguages.end())
-        return answer(
-            response, 200, resultJson("error", "result", "Unknown language: " + *language));
-    std::lock_guard lock(m_mutex);
-    const std::string id = shortCode(m_codeCount++);
-    m_pastes.insert_or_assign(id, *text);
-    answer(response, 200, resultJson("notice", "url", origin() + "/p/" + id));
-}
-
-void FakeProvider::authenticate(
-    const httplib::Request &request, const FormFields &form, httplib::Response &response) const
-{
-    // Both the Basic header and the form must name the same account, with its password.
-    const auto accepted = [&] {
-        const std::string header = request.get_header_value("Authorization");
-        const auto space = header.find(' ');
-        if (space == std::string::npos || !equalsIgnoringCase(header.substr(0, space), "Basic"))
-            return false;
-        const auto token = header.find_first_not_of(' ', space);
-        const auto credentials =
-            base64Decode(token == std::string::npos ? "" : header.substr(token));
-        if (!credentials)
-            return false;
-        const auto colon = credentials->find(':');
-        if (colon == std::string::npos)
-            return false;
-        const std::string login = credentials->substr(0, colon);
-        const std::string password = credentials->substr(colon + 1);
-        const auto *known = account(login);
-        return known && known->password == password && formValue(form, "login") == login &&
-            formValue(form, "password") == password;
-    }();
-    if (accepted)
-        answer(response, 200, resultJson("notice", "result", "Authenticated"));
-    else
-        answer(response, 200, resultJson("error", "result", "Invalid login or password"));
-}
-
-void FakeProvider::batches(std::string_view segment, httplib::Response &response) const
-{
-    // The login is exactly one path segment; an unescaped '/' would make it two.
-    if (segment.empty() || segment.find('/') != std::string_view::npos)
-        return notFound(response);
-    const auto login = percentDecode(segment, false);
-    if (!login)
-        return badRequest(response, "Malformed path");
-    const auto *known = account(*login);
-    if (!known)
-        return answer(response, 404, resultJson("error", "result", "No such user"));
-    std::string json = "[";
-    for (const auto &batch : known->batches)
-        json += (json.size() > 1 ? "," : "") + ("{\"batch\":" + Json::quote(batch) + "}");
-    answer(response, 200, json + "]");
-}
-
-void FakeProvider::followLink(std::string_view code, httplib::Response &response) const
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_links.find(code);
-    if (it == m_links.end())
-        return notFound(response);
-    response.set_redirect(it->second, 301);
-}
-
-void FakeProvider::showPaste(std::string_view id, httplib::Response &response) const
-{
-    std::lock_guard lock(m_mutex);
-    const auto it = m_pastes.find(id);
-    if (it == m_pastes.end())
-        return notFound(response);
-    answer(response, 200, it->second, textType);
-}
-
-const Account *FakeProvider::account(std::string_view login) const
-{
-    const auto it = std::ranges::find(m_config.accounts, login, &Account::login);
-    return it == m_config.accounts.end() ? nullptr : &*it;
 }
 
 } // namespace FWFake

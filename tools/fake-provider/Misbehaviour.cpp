@@ -1,39 +1,51 @@
 #include "Misbehaviour.h"
 
 #include "Encoding.h"
-#include "Json.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QVariant>
 
 #include <algorithm>
 #include <array>
 
 namespace FWFake {
 
+using namespace std::chrono_literals;
+
 namespace {
+
+// Every number here is an integer. 1.0 and 1e3 read as integers too; 1.5 and numbers beyond 64
+// bits do not.
+bool hasType(const QJsonValue &value, QJsonValue::Type type)
+{
+    return value.type() == type &&
+        (type != QJsonValue::Double || value.toVariant().typeId() == QMetaType::LongLong);
+}
 
 struct Key
 {
-    std::string_view name;
-    std::size_t type; // index into Json::Scalar
+    QStringView name;
+    QJsonValue::Type type;
     std::string_view typeName;
 };
 
-constexpr std::size_t boolean = 1;
-constexpr std::size_t integer = 2;
-constexpr std::size_t string = 3;
+constexpr std::array keys { Key { u"path", QJsonValue::String, "a string" },
+    Key { u"count", QJsonValue::Double, "an integer" },
+    Key { u"status", QJsonValue::Double, "an integer" },
+    Key { u"body", QJsonValue::String, "a string" },
+    Key { u"bodyBase64", QJsonValue::String, "a string" },
+    Key { u"contentType", QJsonValue::String, "a string" },
+    Key { u"location", QJsonValue::String, "a string" },
+    Key { u"delayMs", QJsonValue::Double, "an integer" },
+    Key { u"close", QJsonValue::Bool, "true or false" } };
 
-constexpr std::array keys { Key { "path", string, "a string" },
-    Key { "count", integer, "an integer" }, Key { "status", integer, "an integer" },
-    Key { "body", string, "a string" }, Key { "bodyBase64", string, "a string" },
-    Key { "contentType", string, "a string" }, Key { "location", string, "a string" },
-    Key { "delayMs", integer, "an integer" }, Key { "close", boolean, "true or false" } };
-
-template<typename T>
-std::optional<T> value(const Json::FlatObject &object, std::string_view key)
+std::optional<std::string> string(const QJsonObject &object, QStringView key)
 {
-    const auto it = object.find(key);
-    if (it == object.end())
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined())
         return std::nullopt;
-    return std::get<T>(it->second);
+    return value.toString().toStdString();
 }
 
 bool hasLineBreak(std::string_view text)
@@ -45,44 +57,52 @@ bool hasLineBreak(std::string_view text)
 
 std::expected<Misbehaviour, std::string> Misbehaviour::fromJson(std::string_view json)
 {
-    const auto object = Json::parseFlatObject(json);
-    if (!object)
-        return std::unexpected(object.error());
-    for (const auto &[name, scalar] : *object) {
-        const auto key = std::ranges::find(keys, name, &Key::name);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(
+        QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::unexpected(
+            error.errorString().toStdString() + " at offset " + std::to_string(error.offset));
+    if (!document.isObject())
+        return std::unexpected("expected an object");
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const auto key = std::ranges::find(keys, it.key(), &Key::name);
         if (key == keys.end())
-            return std::unexpected("unknown key " + name);
-        if (scalar.index() != key->type)
-            return std::unexpected(name + " must be " + std::string(key->typeName));
+            return std::unexpected("unknown key " + it.key().toStdString());
+        if (!hasType(it.value(), key->type))
+            return std::unexpected(
+                it.key().toStdString() + " must be " + std::string(key->typeName));
     }
 
     Misbehaviour result;
-    result.path = value<std::string>(*object, "path").value_or("");
+    result.path = string(object, u"path").value_or("");
     if (!result.path.starts_with('/'))
         return std::unexpected("path must start with '/'");
-    result.count = value<std::int64_t>(*object, "count").value_or(1);
+    result.count = object.value(u"count").toInteger(1);
     if (result.count < 0)
         return std::unexpected("count must not be negative (0: until reset)");
-    if (const auto status = value<std::int64_t>(*object, "status")) {
-        if (*status < 200 || *status > 599)
+    if (object.contains(u"status")) {
+        const qint64 status = object.value(u"status").toInteger();
+        if (status < 200 || status > 599)
             return std::unexpected("status must be from 200 to 599");
-        result.status = static_cast<int>(*status);
+        result.status = static_cast<int>(status);
     }
-    result.body = value<std::string>(*object, "body");
-    if (const auto encoded = value<std::string>(*object, "bodyBase64")) {
+    result.body = string(object, u"body");
+    if (const auto encoded = string(object, u"bodyBase64")) {
         if (result.body)
             return std::unexpected("give body or bodyBase64, not both");
         result.body = base64Decode(*encoded);
         if (!result.body)
             return std::unexpected("bodyBase64 is not Base64");
     }
-    result.contentType = value<std::string>(*object, "contentType").value_or(result.contentType);
-    result.location = value<std::string>(*object, "location");
-    const auto delay = value<std::int64_t>(*object, "delayMs").value_or(0);
-    if (delay < 0)
-        return std::unexpected("delayMs must not be negative");
-    result.delay = std::chrono::milliseconds(delay);
-    result.close = value<bool>(*object, "close").value_or(false);
+    result.contentType = string(object, u"contentType").value_or(result.contentType);
+    result.location = string(object, u"location");
+    // Bounded: the wait counts in 64-bit nanoseconds, which overflow past 292 years.
+    result.delay = std::chrono::milliseconds(object.value(u"delayMs").toInteger(0));
+    if (result.delay < 0ms || result.delay > 24h)
+        return std::unexpected("delayMs must be from 0 to 86400000 (a day)");
+    result.close = object.value(u"close").toBool(false);
     if (hasLineBreak(result.contentType) || hasLineBreak(result.location.value_or("")))
         return std::unexpected("a header value must not contain a line break");
     return result;

@@ -128,10 +128,10 @@ std::expected<Options, std::string> parseOptions(int argc, char **argv)
 }
 
 // Waits for SIGTERM, SIGINT or SIGHUP, or for the end of standard input when asked to.
-void waitForEnd(int signals, bool watchStdin)
+void waitForEnd(int signalFd, bool watchStdin)
 {
     while (true) {
-        pollfd fds[2] = { { signals, POLLIN, 0 }, { STDIN_FILENO, POLLIN, 0 } };
+        pollfd fds[2] = { { signalFd, POLLIN, 0 }, { STDIN_FILENO, POLLIN, 0 } };
         if (poll(fds, watchStdin ? 2 : 1, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -179,8 +179,8 @@ int run(int argc, char **argv)
     sigaddset(&endSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    const int signals = signalfd(-1, &endSignals, SFD_CLOEXEC);
-    if (signals < 0) {
+    const int signalFd = signalfd(-1, &endSignals, SFD_CLOEXEC);
+    if (signalFd < 0) {
         std::perror("fake-provider: signalfd");
         return 1;
     }
@@ -199,9 +199,9 @@ int run(int argc, char **argv)
     std::cout << "cert " << std::filesystem::absolute(options->certificate).string() << "\n"
               << "ready" << std::endl;
 
-    waitForEnd(signals, options->exitOnStdinEof);
+    waitForEnd(signalFd, options->exitOnStdinEof);
     provider.stop();
-    close(signals);
+    close(signalFd);
     return 0;
 }
 

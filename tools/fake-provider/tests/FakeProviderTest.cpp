@@ -4,6 +4,7 @@
 #include "FakeProviderProcess.h"
 
 #include <QDeadlineTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -129,7 +130,7 @@ private slots:
         QTest::newRow("bare slash is two segments")
             << QByteArray("a/b%20c") << 404 << QByteArray("Not Found\n");
         QTest::newRow("unknown login") << QByteArray("bob") << 404
-                                       << QByteArray(R"({"type":"error","result":"No such user"})");
+                                       << QByteArray(R"({"result":"No such user","type":"error"})");
     }
 
     void batchListTakesTheLoginAsOneSegment()
@@ -146,6 +147,84 @@ private slots:
         const auto requests = m_provider->requests();
         QCOMPARE(requests.size(), 1);
         QCOMPARE(requests.first().target, target);
+    }
+
+    void malformedFormEscapeIsABadRequest_data()
+    {
+        QTest::addColumn<QByteArray>("form");
+
+        QTest::newRow("in a value") << QByteArray("url=http%3A%2F%2Fexample.com%zz");
+        QTest::newRow("cut short at the end") << QByteArray("url=http%3A%2F%2Fexample.com%4");
+        QTest::newRow("in a name") << QByteArray("%u0075rl=http%3A%2F%2Fexample.com");
+    }
+
+    void malformedFormEscapeIsABadRequest()
+    {
+        QFETCH(QByteArray, form);
+
+        const ProviderAnswer answer =
+            m_provider->send("POST", endpoint(*m_provider, "shrink"), form, formHeaders);
+        QCOMPARE(answer.status, 400);
+        QCOMPARE(jsonObject(answer.body).value("type").toString(), "error");
+    }
+
+    void recordShowsTheBodyAsText_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QJsonValue>("text");
+
+        QTest::newRow("UTF-8, byte order mark kept")
+            << "\xEF\xBB\xBF\xC3\xA9\0\x7F"_ba << QJsonValue(u"\uFEFF\u00E9\u0000\u007F"_s);
+        QTest::newRow("invalid byte") << "a\xFF"_ba << QJsonValue();
+        QTest::newRow("encoded surrogate") << "\xED\xA0\x80"_ba << QJsonValue();
+        QTest::newRow("cut sequence") << "\xE2\x82"_ba << QJsonValue();
+    }
+
+    void recordShowsTheBodyAsText()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QJsonValue, text);
+
+        m_provider->send(
+            "POST", endpoint(*m_provider, "nothing"), body, { { "Content-Type", "text/plain" } });
+        const auto recorded = QJsonDocument::fromJson(
+            m_provider->send("GET", m_provider->origin().resolved(QUrl("/_fake/requests"))).body)
+                                  .array();
+        QCOMPARE(recorded.size(), 1);
+        QCOMPARE(recorded.first()["body"], text);
+        QCOMPARE(m_provider->requests().first().body, body);
+    }
+
+    void misbehaveRefusesWhatItDoesNotUnderstand_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+
+        QTest::newRow("not JSON") << QByteArray(R"({"path":)");
+        QTest::newRow("text after the object") << QByteArray(R"({"path":"/x"} x)");
+        QTest::newRow("not an object") << QByteArray(R"(["/x"])");
+        QTest::newRow("no path") << QByteArray("{}");
+        QTest::newRow("unknown key") << QByteArray(R"({"path":"/x","paths":"/y"})");
+        QTest::newRow("null") << QByteArray(R"({"path":"/x","status":null})");
+        QTest::newRow("string for a number") << QByteArray(R"({"path":"/x","count":"2"})");
+        QTest::newRow("fraction") << QByteArray(R"({"path":"/x","delayMs":1.5})");
+        QTest::newRow("beyond 64 bits")
+            << QByteArray(R"({"path":"/x","count":18446744073709551616})");
+        QTest::newRow("nested") << QByteArray(R"({"path":"/x","body":{"a":1}})");
+        QTest::newRow("invalid UTF-8") << "{\"path\":\"/x\",\"body\":\"\xFF\"}"_ba;
+        QTest::newRow("unpadded Base64") << QByteArray(R"({"path":"/x","bodyBase64":"YQ"})");
+        QTest::newRow("delay past the clock's range")
+            << QByteArray(R"({"path":"/x","delayMs":9223372036854775807})");
+    }
+
+    void misbehaveRefusesWhatItDoesNotUnderstand()
+    {
+        QFETCH(QByteArray, json);
+
+        const ProviderAnswer answer =
+            m_provider->send("POST", m_provider->origin().resolved(QUrl("/_fake/misbehave")), json,
+                { { "Content-Type", "application/json" } });
+        QCOMPARE(answer.status, 400);
+        QVERIFY(!jsonObject(answer.body).value("error").toString().isEmpty());
     }
 
     void misbehaviourAnswersTheNextRequestsOnly_data()
