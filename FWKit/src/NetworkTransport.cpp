@@ -22,6 +22,14 @@ NetworkTransport::NetworkTransport(const QList<QSslCertificate> &extraAuthoritie
         m_sslConfiguration.addCaCertificates(extraAuthorities);
 }
 
+QList<QSslCertificate> NetworkTransport::extraAuthoritiesFromEnvironment()
+{
+    const QString path = qEnvironmentVariable("FERROWICK_CA_FILE");
+    if (path.isEmpty())
+        return {};
+    return QSslCertificate::fromPath(path, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+}
+
 QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPRequest request)
 {
     if (request.url.scheme() != QLatin1String("https") || request.url.host().isEmpty()) {

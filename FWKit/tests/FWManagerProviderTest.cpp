@@ -192,6 +192,27 @@ private slots:
         QVERIFY(wrongHost.requests().isEmpty());
     }
 
+    void environmentPointsAtTheProvider()
+    {
+        const auto environment = provider.serviceEnvironment();
+        for (const QString &name : environment.keys())
+            qputenv(name.toUtf8(), environment.value(name).toUtf8());
+        // A plain-http override is ignored: the compiled-in address stays.
+        qputenv("FERROWICK_ACCOUNT_API", "http://127.0.0.1:9/api/");
+
+        const ServiceURLs urls = ServiceURLs::fromEnvironment();
+        QCOMPARE(urls.shrinkAPI, provider.baseUrl());
+        QCOMPARE(urls.pasteAPI, provider.baseUrl());
+        QCOMPARE(urls.ferroWickAPI, ServiceURLs::production().ferroWickAPI);
+
+        FWManager fromEnvironment(HTTPClient(std::make_shared<NetworkTransport>(
+                                      NetworkTransport::extraAuthoritiesFromEnvironment())),
+            credentials);
+        QVERIFY(FWTest::waitFor(fromEnvironment.validPasteLanguages()));
+        for (const QString &name : environment.keys())
+            qunsetenv(name.toUtf8());
+    }
+
     void plainHttpIsNeverSent()
     {
         QUrl plain = provider.baseUrl();

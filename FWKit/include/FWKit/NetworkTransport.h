@@ -19,6 +19,10 @@ public:
     // the demo).
     explicit NetworkTransport(const QList<QSslCertificate> &extraAuthorities = {});
 
+    // The certificates of the PEM file named by FERROWICK_CA_FILE (tests and the demo); none when
+    // it is unset or unreadable.
+    static QList<QSslCertificate> extraAuthoritiesFromEnvironment();
+
     QCoro::Task<std::expected<HTTPResponse, FWError>> send(HTTPRequest request) override;
 
 private:
