@@ -4,8 +4,8 @@ namespace FWKit::NoticeCopy {
 
 QString formatted(const QString &format, const QString &argument)
 {
-    // QString::replace finds every placeholder in the format first, so text it inserts is never
-    // searched again; QString::arg would read "%1" inside the argument.
+    // replace() never searches the text it has inserted, so an argument holding "%@" stays as it
+    // is.
     QString result = format;
     result.replace(QStringLiteral("%@"), argument);
     return result;

@@ -1,3 +1,4 @@
+#include <FWKit/NoticeCopy.h>
 #include <FWKit/PasteOutcome.h>
 #include <FWKit/SettingsOutcome.h>
 #include <FWKit/ShrinkOutcome.h>
@@ -5,121 +6,84 @@
 #include <QTest>
 
 using namespace FWKit;
-
-namespace FWKit {
-// Readable failures from QCOMPARE.
-char *toString(const ShrinkOutcome &outcome)
-{
-    return QTest::toString(outcome.debugDescription());
-}
-char *toString(const PasteOutcome &outcome)
-{
-    return QTest::toString(outcome.debugDescription());
-}
-char *toString(const SettingsOutcome &outcome)
-{
-    return QTest::toString(outcome.debugDescription());
-}
-} // namespace FWKit
-
-namespace {
-// "é" as one precomposed character and as "e" plus a combining acute accent.
-const QString composed = QStringLiteral("https://x/caf\u00e9");
-const QString decomposed = QStringLiteral("https://x/cafe\u0301");
-} // namespace
+using namespace FWKit::NoticeCopy;
+using namespace Qt::StringLiterals;
 
 class OutcomesTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void shrinkEquality();
-    void pasteEquality();
-    void settingsEquality();
-    void payloadBelongsToItsCase();
-    void debugDescription_data();
-    void debugDescription();
+    void texts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+
+        // Notices: the small differences (url/URL, full stops) are part of the wording. An argument
+        // is inserted as it is, never read as a format.
+        QTest::newRow("title") << title << "Notice";
+        QTest::newRow("invalidURL")
+            << invalidURL << "You do not have a valid URL in your clipboard";
+        QTest::newRow("apiIssue") << apiIssue << "There was an issue contacting the API";
+        QTest::newRow("missingFields")
+            << missingFields << "Please fill out all the required fields.";
+        QTest::newRow("shrinkCopied")
+            << formatted(shrinkCopied, "https://x/a%20b%1")
+            << "The url has been copied to your clipboard\n\nhttps://x/a%20b%1";
+        QTest::newRow("pasteCopied")
+            << formatted(pasteCopied, "https://p/1")
+            << "The URL for the paste has been copied to your clipboard.\n\nhttps://p/1";
+        QTest::newRow("prefsSaved")
+            << formatted(prefsSaved, "%@ %1") << "%@ %1, your preferences have been saved.";
+
+        // Log lines.
+        const auto log = [](const char *name, const auto &outcome, const QString &expected) {
+            QTest::newRow(name) << outcome.debugDescription() << expected;
+        };
+        log("shrink copied", ShrinkOutcome::copied("https://x/%1"), "copied(url: https://x/%1)");
+        log("shrink failed", ShrinkOutcome::failed("boom"), "failed(message: boom)");
+        log("invalidClipboard", ShrinkOutcome::invalidClipboard(), "invalidClipboard");
+        log("paste copied", PasteOutcome::copied("https://p/1"), "copied(url: https://p/1)");
+        log("paste failed", PasteOutcome::failed("boom"), "failed(message: boom)");
+        log("needsLogin", PasteOutcome::needsLogin(), "needsLogin");
+        log("saved", SettingsOutcome::saved("bob"), "saved(login: bob)");
+        log("settings missingFields", SettingsOutcome::missingFields(), "missingFields");
+        log("saveFailed", SettingsOutcome::saveFailed(), "saveFailed");
+    }
+
+    void texts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
+
+    void equalityAndPayload()
+    {
+        using Shrink = ShrinkOutcome;
+        using Paste = PasteOutcome;
+        using Settings = SettingsOutcome;
+        // "é" as one precomposed character and as "e" plus a combining acute accent.
+        const QString composed = u"caf\u00e9"_s;
+        const QString decomposed = u"cafe\u0301"_s;
+        QVERIFY(Shrink::copied(composed) == Shrink::copied(decomposed));
+        QVERIFY(Shrink::failed("x") != Shrink::copied("x"));
+        QVERIFY(Paste::failed(composed) == Paste::failed(decomposed));
+        QVERIFY(Paste::failed("x") != Paste::copied("x"));
+        QVERIFY(Settings::saved(composed) == Settings::saved(decomposed));
+        QVERIFY(Settings::saved("Bob") != Settings::saved("bob"));
+        QVERIFY(Settings::missingFields() != Settings::saveFailed());
+        // Compatibility forms are not canonical equivalents: "ﬁ" is not "fi".
+        QVERIFY(Settings::saved(u"\ufb01"_s) != Settings::saved("fi"));
+
+        // The payload is kept as given, not normalised, and only in its own case.
+        QCOMPARE(Shrink::copied(decomposed).url(), decomposed);
+        QVERIFY(Shrink::copied("x").message().isEmpty());
+        QCOMPARE(Paste::failed(decomposed).message(), decomposed);
+        QVERIFY(Paste::failed("x").url().isEmpty());
+        QCOMPARE(Settings::saved(decomposed).login(), decomposed);
+    }
 };
-
-void OutcomesTest::shrinkEquality()
-{
-    QCOMPARE(ShrinkOutcome::failed("boom"), ShrinkOutcome::failed("boom"));
-    QCOMPARE(ShrinkOutcome::invalidClipboard(), ShrinkOutcome::invalidClipboard());
-    QCOMPARE(ShrinkOutcome::copied(composed), ShrinkOutcome::copied(decomposed));
-    QVERIFY(ShrinkOutcome::failed("https://x") != ShrinkOutcome::copied("https://x"));
-    QVERIFY(ShrinkOutcome::copied("https://x/A") != ShrinkOutcome::copied("https://x/a"));
-    QVERIFY(ShrinkOutcome::failed("") != ShrinkOutcome::invalidClipboard());
-}
-
-void OutcomesTest::pasteEquality()
-{
-    QCOMPARE(PasteOutcome::failed("boom"), PasteOutcome::failed("boom"));
-    QCOMPARE(PasteOutcome::needsLogin(), PasteOutcome::needsLogin());
-    QCOMPARE(PasteOutcome::copied(composed), PasteOutcome::copied(decomposed));
-    QVERIFY(PasteOutcome::failed("https://x") != PasteOutcome::copied("https://x"));
-    QVERIFY(PasteOutcome::failed("Boom") != PasteOutcome::failed("boom"));
-    QVERIFY(PasteOutcome::failed("") != PasteOutcome::needsLogin());
-}
-
-void OutcomesTest::settingsEquality()
-{
-    QCOMPARE(SettingsOutcome::saved("bob"), SettingsOutcome::saved("bob"));
-    QCOMPARE(SettingsOutcome::saved(composed), SettingsOutcome::saved(decomposed));
-    QCOMPARE(SettingsOutcome::missingFields(), SettingsOutcome::missingFields());
-    QVERIFY(SettingsOutcome::saved("Bob") != SettingsOutcome::saved("bob"));
-    QVERIFY(SettingsOutcome::missingFields() != SettingsOutcome::saveFailed());
-    // Compatibility forms are not canonical equivalents: "ﬁ" is not "fi".
-    QVERIFY(SettingsOutcome::saved(QStringLiteral("\ufb01")) != SettingsOutcome::saved("fi"));
-}
-
-void OutcomesTest::payloadBelongsToItsCase()
-{
-    const auto copied = ShrinkOutcome::copied("https://x");
-    QCOMPARE(copied.kind(), ShrinkOutcome::Kind::Copied);
-    QCOMPARE(copied.url(), "https://x");
-    QVERIFY(copied.message().isEmpty());
-
-    const auto failed = PasteOutcome::failed("Language is not valid");
-    QCOMPARE(failed.kind(), PasteOutcome::Kind::Failed);
-    QCOMPARE(failed.message(), "Language is not valid");
-    QVERIFY(failed.url().isEmpty());
-
-    // The payload is kept as given, not normalised.
-    QCOMPARE(SettingsOutcome::saved(decomposed).login(), decomposed);
-    QCOMPARE(SettingsOutcome::saveFailed().kind(), SettingsOutcome::Kind::SaveFailed);
-}
-
-void OutcomesTest::debugDescription_data()
-{
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("shrink copied")
-        << ShrinkOutcome::copied("https://x/y").debugDescription() << "copied(url: https://x/y)";
-    QTest::newRow("shrink failed")
-        << ShrinkOutcome::failed("There was an issue contacting the API").debugDescription()
-        << "failed(message: There was an issue contacting the API)";
-    QTest::newRow("invalidClipboard")
-        << ShrinkOutcome::invalidClipboard().debugDescription() << "invalidClipboard";
-    QTest::newRow("paste copied") << PasteOutcome::copied("https://p/1").debugDescription()
-                                  << "copied(url: https://p/1)";
-    QTest::newRow("needsLogin") << PasteOutcome::needsLogin().debugDescription() << "needsLogin";
-    QTest::newRow("saved") << SettingsOutcome::saved("bob").debugDescription()
-                           << "saved(login: bob)";
-    QTest::newRow("missingFields")
-        << SettingsOutcome::missingFields().debugDescription() << "missingFields";
-    QTest::newRow("saveFailed") << SettingsOutcome::saveFailed().debugDescription() << "saveFailed";
-    // A payload with percent signs is not read as a format.
-    QTest::newRow("percent payload") << ShrinkOutcome::copied("https://x/%1%20").debugDescription()
-                                     << "copied(url: https://x/%1%20)";
-}
-
-void OutcomesTest::debugDescription()
-{
-    QFETCH(QString, description);
-    QFETCH(QString, expected);
-    QCOMPARE(description, expected);
-}
 
 QTEST_GUILESS_MAIN(OutcomesTest)
 #include "OutcomesTest.moc"

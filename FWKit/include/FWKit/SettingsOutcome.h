@@ -1,5 +1,7 @@
 #pragma once
 
+#include <FWKit/OutcomeText.h>
+
 #include <QString>
 
 #include <utility>
@@ -21,23 +23,23 @@ public:
 
     Kind kind() const { return m_kind; }
     // The login of saved; empty for the other cases.
-    QString login() const { return m_kind == Kind::Saved ? m_text : QString(); }
+    QString login() const { return m_kind == Kind::Saved ? m_text.value : QString(); }
 
     // Case and payload for the log: "saved(login: bob)", "saveFailed".
     QString debugDescription() const;
 
     // Same case, and logins equal up to Unicode canonical equivalence.
-    friend bool operator==(const SettingsOutcome &, const SettingsOutcome &);
+    friend bool operator==(const SettingsOutcome &, const SettingsOutcome &) = default;
 
 private:
     SettingsOutcome(Kind kind, QString login)
         : m_kind(kind)
-        , m_text(std::move(login))
+        , m_text { std::move(login) }
     {
     }
 
     Kind m_kind;
-    QString m_text;
+    detail::OutcomeText m_text;
 };
 
 } // namespace FWKit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <FWKit/OutcomeText.h>
+
 #include <QString>
 
 #include <utility>
@@ -21,25 +23,25 @@ public:
 
     Kind kind() const { return m_kind; }
     // The link of copied; empty for the other cases.
-    QString url() const { return m_kind == Kind::Copied ? m_text : QString(); }
+    QString url() const { return m_kind == Kind::Copied ? m_text.value : QString(); }
     // The message of failed; empty for the other cases.
-    QString message() const { return m_kind == Kind::Failed ? m_text : QString(); }
+    QString message() const { return m_kind == Kind::Failed ? m_text.value : QString(); }
 
     // Case and payload for the log: "copied(url: https://x/y)", "invalidClipboard".
     QString debugDescription() const;
 
     // Same case, and payloads equal up to Unicode canonical equivalence.
-    friend bool operator==(const ShrinkOutcome &, const ShrinkOutcome &);
+    friend bool operator==(const ShrinkOutcome &, const ShrinkOutcome &) = default;
 
 private:
     ShrinkOutcome(Kind kind, QString text)
         : m_kind(kind)
-        , m_text(std::move(text))
+        , m_text { std::move(text) }
     {
     }
 
     Kind m_kind;
-    QString m_text;
+    detail::OutcomeText m_text;
 };
 
 } // namespace FWKit
