@@ -1,0 +1,98 @@
+#pragma once
+
+#include <FWKit/Batch.h>
+#include <FWKit/BrowserLaunching.h>
+#include <FWKit/CredentialStoring.h>
+#include <FWKit/FWManaging.h>
+#include <FWKit/Notifying.h>
+#include <FWKit/PasteOutcome.h>
+#include <FWKit/PasteboardReading.h>
+#include <FWKit/SettingsOutcome.h>
+#include <FWKit/ShrinkOutcome.h>
+
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+namespace FWKit {
+
+// Runs every user action against the services and turns the results into outcomes, clipboard
+// writes and notices; holds the user's batches and keeps them fresh by polling.
+//
+// Main thread only. The collaborators are borrowed and must outlive the model. Several flows may
+// be in flight at once; each one that waits re-checks the model afterwards, so destroying the model
+// mid-flow is safe: the flow then ends with its failure outcome and touches nothing.
+class AppModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<FWKit::Batch> batches READ batches NOTIFY batchesChanged)
+
+public:
+    AppModel(FWManaging &manager, CredentialStoring &credentials, PasteboardReading &pasteboard,
+        Notifying &notifier, BrowserLaunching &browser, QObject *parent = nullptr);
+
+    // In the order the service returned them; only a successful fetch changes the list.
+    const QList<Batch> &batches() const { return m_batches; }
+
+    QCoro::Task<bool> isLoginDefined();
+    // Fetches the batches when a login is defined. Failures keep the current list.
+    QCoro::Task<> refreshBatches();
+
+    // Refreshes one interval after the call, then one interval after each refresh has finished,
+    // until stopPolling() or destruction. A restart replaces the running loop. A negative or
+    // non-finite interval counts as 0; one beyond 2^64 ns as 2^64 - 1 ns.
+    void startPolling(std::chrono::duration<double> interval);
+    void stopPolling();
+
+    // Shortens the web link on the clipboard; posts a notice on every path.
+    QCoro::Task<ShrinkOutcome> newShrink();
+    // The text is sent as given; a notice is posted only on success.
+    QCoro::Task<PasteOutcome> submitPaste(QString text, std::optional<QString> language);
+    // Stores both values, each write attempted even if the other fails.
+    SettingsOutcome saveCredentials(const QString &login, const QString &password);
+    // Nothing when the service fails; the model keeps no copy.
+    QCoro::Task<std::optional<QList<QString>>> loadLanguages();
+
+    // Open the user's own pages. False, with nothing opened, when no login is stored or the login
+    // would not make the page's host exactly "<login>.ferrowick.app".
+    bool newBatch();
+    bool openBatch(const Batch &batch);
+    void openFerrowick();
+
+signals:
+    void batchesChanged();
+
+private:
+    void setBatches(QList<Batch> batches);
+    void notice(const QString &body);
+    bool openUserPage(const QString &subPath);
+
+    void armPollTimer();
+    void waitForPoll();
+    void pollTimedOut();
+    static QCoro::Task<> pollPass(QPointer<AppModel> self, std::uint64_t generation);
+
+    FWManaging &m_manager;
+    CredentialStoring &m_credentials;
+    PasteboardReading &m_pasteboard;
+    Notifying &m_notifier;
+    BrowserLaunching &m_browser;
+
+    QList<Batch> m_batches;
+
+    // Polling is a single-shot timer re-armed after each refresh, so it dies with the model.
+    // Each start or stop begins a new generation; a pass of an older one never re-arms.
+    QTimer m_pollTimer;
+    std::uint64_t m_pollGeneration = 0;
+    std::uint64_t m_pollIntervalMs = 0;
+    std::uint64_t m_pollRemainingMs = 0;
+};
+
+} // namespace FWKit
