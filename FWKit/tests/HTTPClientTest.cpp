@@ -88,41 +88,29 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<std::optional<FWError>>("error");
+        QTest::addColumn<QString>("expected");
 
         const QByteArray notice(R"({"type":"notice","url":"u"})");
-        QTest::newRow("200 notice") << 200 << notice << std::optional<FWError>();
-        QTest::newRow("201 is not success")
-            << 201 << notice << std::optional(FWError::httpStatus(201));
-        QTest::newRow("204") << 204 << QByteArray() << std::optional(FWError::httpStatus(204));
-        QTest::newRow("302") << 302 << QByteArray() << std::optional(FWError::httpStatus(302));
-        QTest::newRow("500 with JSON") << 500 << notice << std::optional(FWError::httpStatus(500));
-        QTest::newRow("200 not JSON")
-            << 200 << QByteArray("OK") << std::optional(FWError::decoding({}));
-        QTest::newRow("200 empty") << 200 << QByteArray() << std::optional(FWError::decoding({}));
-        QTest::newRow("200 wrong shape")
-            << 200 << QByteArray("[]") << std::optional(FWError::decoding({}));
+        QTest::newRow("200 notice") << 200 << notice << "notice u";
+        QTest::newRow("201 is not success") << 201 << notice << "httpStatus(201)";
+        QTest::newRow("204") << 204 << QByteArray() << "httpStatus(204)";
+        QTest::newRow("500 with JSON") << 500 << notice << "httpStatus(500)";
+        QTest::newRow("200 not JSON") << 200 << QByteArray("OK") << "decoding";
+        QTest::newRow("200 empty") << 200 << QByteArray() << "decoding";
+        QTest::newRow("200 wrong shape") << 200 << QByteArray("[]") << "decoding";
     }
 
     void interpretsAnswers()
     {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
-        QFETCH(std::optional<FWError>, error);
 
         transport->answer(status, body);
         const auto result = FWTest::waitFor(client->postFormJSON<ShrinkResult>(url, {}));
-        if (!error) {
-            QVERIFY(result);
-            QCOMPARE(*result, (ShrinkResult { "notice", "u", std::nullopt }));
-            return;
-        }
-        QVERIFY(!result);
-        QCOMPARE(result.error().kind(), error->kind());
-        if (error->kind() == FWError::Kind::HttpStatus)
-            QCOMPARE(result.error(), *error);
-        else
-            QVERIFY(!result.error().text().isEmpty());
+        const QString seen = result ? result->type + ' ' + result->url.value_or("-")
+            : result.error().kind() == FWError::Kind::Decoding ? QStringLiteral("decoding")
+                                                               : result.error().debugDescription();
+        QTEST(seen, "expected");
     }
 
     void passesTransportErrorsOnUnchanged()
