@@ -4,7 +4,6 @@
 
 #include <QUrl>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -14,20 +13,16 @@ namespace {
 
 const QString siteDomain = QStringLiteral("ferrowick.app");
 
-// Whole milliseconds to wait between polls. The interval is truncated to whole nanoseconds as an
-// unsigned 64-bit count: what cannot be one (NaN, infinities, negatives) counts as 0 and anything
-// beyond the range as its maximum, instead of an undefined conversion. Timers count milliseconds;
-// rounding up never wakes early.
-std::uint64_t pollingMilliseconds(std::chrono::duration<double> interval)
+// Truncated to whole nanoseconds before rounding up to milliseconds, so that the noise of a double
+// (2.007 s * 1000 is 2007.0000000000002) does not add a millisecond.
+int pollingMilliseconds(std::chrono::duration<double> interval)
 {
     const double seconds = interval.count();
     if (!std::isfinite(seconds) || seconds <= 0)
         return 0;
-    const double nanoseconds = std::trunc(seconds * 1e9);
-    constexpr double range = 18446744073709551616.0; // 2^64
-    const std::uint64_t whole = nanoseconds >= range ? std::numeric_limits<std::uint64_t>::max()
-                                                     : static_cast<std::uint64_t>(nanoseconds);
-    return whole / 1'000'000 + (whole % 1'000'000 != 0 ? 1 : 0);
+    const double milliseconds = std::ceil(std::trunc(seconds * 1e9) / 1e6);
+    constexpr int most = std::numeric_limits<int>::max();
+    return milliseconds >= most ? most : static_cast<int>(milliseconds);
 }
 
 // The user's own page, "https://<login>.ferrowick.app/<subPath>". The login goes into the host
@@ -75,7 +70,7 @@ AppModel::AppModel(FWManaging &manager, CredentialStoring &credentials,
     // Precise: a coarse timer may fire up to 5% early, and a poll never comes before its interval.
     m_pollTimer.setSingleShot(true);
     m_pollTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_pollTimer, &QTimer::timeout, this, &AppModel::pollTimedOut);
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { pollPass(this, m_pollGeneration); });
 }
 
 void AppModel::setBatches(QList<Batch> batches)
@@ -112,8 +107,7 @@ QCoro::Task<> AppModel::refreshBatches()
 void AppModel::startPolling(std::chrono::duration<double> interval)
 {
     stopPolling();
-    m_pollIntervalMs = pollingMilliseconds(interval);
-    armPollTimer();
+    m_pollTimer.start(pollingMilliseconds(interval));
 }
 
 void AppModel::stopPolling()
@@ -122,36 +116,13 @@ void AppModel::stopPolling()
     m_pollTimer.stop();
 }
 
-void AppModel::armPollTimer()
-{
-    m_pollRemainingMs = m_pollIntervalMs;
-    waitForPoll();
-}
-
-// A QTimer holds at most INT_MAX ms (about 24 days): longer intervals are waited out in parts.
-void AppModel::waitForPoll()
-{
-    const std::uint64_t part =
-        std::min<std::uint64_t>(m_pollRemainingMs, std::numeric_limits<int>::max());
-    m_pollRemainingMs -= part;
-    m_pollTimer.start(static_cast<int>(part));
-}
-
-void AppModel::pollTimedOut()
-{
-    if (m_pollRemainingMs > 0)
-        waitForPoll();
-    else
-        pollPass(this, m_pollGeneration);
-}
-
 QCoro::Task<> AppModel::pollPass(QPointer<AppModel> self, std::uint64_t generation)
 {
     co_await self->refreshBatches();
     // A stop, a restart or the model's end during the refresh ends this loop here (the refresh
     // may still have assigned its result).
     if (self && self->m_pollGeneration == generation)
-        self->armPollTimer();
+        self->m_pollTimer.start();
 }
 
 QCoro::Task<ShrinkOutcome> AppModel::newShrink()

@@ -8,32 +8,29 @@
 
 namespace FWTest {
 
-// The clipboard, the notices and the browser in one, writing what the user would see into one
-// ordered log, so a test can check the order across them: "clipboard <text>", "<title>: <body>",
-// "open <url>".
+// What the user sees, in one ordered log: "clipboard <text>", "<title>: <body>", "open <url>".
 class FakeDesktop final : public FWKit::PasteboardReading,
                           public FWKit::Notifying,
                           public FWKit::BrowserLaunching
 {
 public:
-    QStringList events;
+    QStringList log;
     std::optional<QString> clipboard;
-    bool browserAccepts = true;
 
     std::optional<QString> string() const override { return clipboard; }
     void setString(const QString &text) override
     {
         clipboard = text;
-        events.append(QStringLiteral("clipboard ") + text);
+        log.append("clipboard " + text);
     }
     void notify(const QString &title, const QString &body) override
     {
-        events.append(title + QStringLiteral(": ") + body);
+        log.append(title + ": " + body);
     }
     bool open(const QUrl &url) override
     {
-        events.append(QStringLiteral("open ") + url.toString(QUrl::FullyEncoded));
-        return browserAccepts;
+        log.append("open " + url.toString(QUrl::FullyEncoded));
+        return true;
     }
 };
 

@@ -46,8 +46,9 @@ public:
     QCoro::Task<> refreshBatches();
 
     // Refreshes one interval after the call, then one interval after each refresh has finished,
-    // until stopPolling() or destruction. A restart replaces the running loop. A negative or
-    // non-finite interval counts as 0; one beyond 2^64 ns as 2^64 - 1 ns.
+    // until stopPolling() or destruction. A restart replaces the running loop. The interval is
+    // rounded up to whole milliseconds; a negative or non-finite one counts as 0.
+    // Capped at what a QTimer holds: INT_MAX ms, about 24.8 days.
     void startPolling(std::chrono::duration<double> interval);
     void stopPolling();
 
@@ -74,9 +75,6 @@ private:
     void notice(const QString &body);
     bool openUserPage(const QString &subPath);
 
-    void armPollTimer();
-    void waitForPoll();
-    void pollTimedOut();
     static QCoro::Task<> pollPass(QPointer<AppModel> self, std::uint64_t generation);
 
     FWManaging &m_manager;
@@ -91,8 +89,6 @@ private:
     // Each start or stop begins a new generation; a pass of an older one never re-arms.
     QTimer m_pollTimer;
     std::uint64_t m_pollGeneration = 0;
-    std::uint64_t m_pollIntervalMs = 0;
-    std::uint64_t m_pollRemainingMs = 0;
 };
 
 } // namespace FWKit
