@@ -27,11 +27,7 @@ public:
     {
         log.append(title + ": " + body);
     }
-    bool open(const QUrl &url) override
-    {
-        log.append("open " + url.toString(QUrl::FullyEncoded));
-        return true;
-    }
+    void open(const QUrl &url) override { log.append("open " + url.toString(QUrl::FullyEncoded)); }
 };
 
 } // namespace FWTest

@@ -10,9 +10,9 @@ class BrowserLaunching
 public:
     virtual ~BrowserLaunching() = default;
 
-    // False when the desktop refused to hand the URL on. True does not mean a page was shown: that
-    // is the browser's business and is never reported back.
-    virtual bool open(const QUrl &url) = 0;
+    // Returns at once; whether and when a page is shown is the browser's business and is never
+    // reported back.
+    virtual void open(const QUrl &url) = 0;
 };
 
 } // namespace FWKit
