@@ -1,0 +1,54 @@
+#pragma once
+
+#include <FWKit/Notifying.h>
+
+#include <QCoro/QCoroTask>
+#include <QDBusConnection>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <optional>
+
+namespace Ferrowick {
+
+// Notices go to the desktop's notification server (org.freedesktop.Notifications); where there is
+// none, or it refuses one, they become a modal alert. One per process, main thread only.
+class Notifier final : public QObject, public FWKit::Notifying
+{
+    Q_OBJECT
+
+public:
+    explicit Notifier(
+        QDBusConnection bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);
+
+    // Asks whether a server answers on the bus; returns at once. The answer is logged and decides
+    // later notices: a server that answers is "granted", a bus error "denied".
+    void requestAuthorization();
+
+    // Unknown until the server has answered (or the bus has said why not).
+    std::optional<bool> authorizationGranted() const { return m_authorizationGranted; }
+    bool alertInFlight() const { return m_alertInFlight; }
+
+    // Returns at once. Sent as a notification unless authorization was denied; the alert, when
+    // there is one, opens from the event loop afterwards.
+    void notify(const QString &title, const QString &body) override;
+
+    // A modal alert titled "Ferrowick" with one OK button; returns once it is dismissed. Other
+    // flows run meanwhile (nested event loop). While one is up, another is dropped, not queued.
+    void showAlert(const QString &title, const QString &body);
+
+private:
+    static QCoro::Task<> authorize(QPointer<Notifier> self);
+    static QCoro::Task<> post(QPointer<Notifier> self, QString title, QString body);
+    static QCoro::Task<bool> bodyMarkup(QPointer<Notifier> self);
+    void showAlertLater(const QString &title, const QString &body);
+
+    QDBusConnection m_bus;
+    std::optional<bool> m_authorizationGranted;
+    bool m_alertInFlight = false;
+    // Whether the server renders markup in bodies; unknown until it has listed its capabilities.
+    std::optional<bool> m_bodyMarkup;
+};
+
+} // namespace Ferrowick
