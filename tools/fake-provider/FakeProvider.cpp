@@ -102,7 +102,7 @@ std::expected<int, std::string> FakeProvider::start()
     if (m_port <= 0)
         return std::unexpected("cannot listen on " + host + ":" + std::to_string(m_config.port));
 
-    m_services.emplace(origin(), m_config.accounts);
+    m_services.emplace(origin(), m_config.accounts, m_config.appcast);
     m_thread = std::thread([this] {
         m_server->listen_after_bind();
         m_listenEnded = true;
@@ -189,6 +189,7 @@ void FakeProvider::control(const httplib::Request &request, httplib::Response &r
         std::lock_guard lock(m_mutex);
         m_requests = {};
         m_misbehaviours.clear();
+        m_services->resetAppcast();
         answer(response, 200, ok);
     } else if (path == "/_fake/misbehave" && post) {
         auto misbehaviour = Misbehaviour::fromJson(request.body);
@@ -198,6 +199,9 @@ void FakeProvider::control(const httplib::Request &request, httplib::Response &r
         }
         std::lock_guard lock(m_mutex);
         m_misbehaviours.push_back(std::move(*misbehaviour));
+        answer(response, 200, ok);
+    } else if (path == "/_fake/appcast" && post) {
+        m_services->setAppcast(request.body);
         answer(response, 200, ok);
     } else {
         notFound(response);

@@ -31,6 +31,7 @@ struct ProviderConfig
     std::filesystem::path key;
     int port = 0; // 0: any free port
     std::vector<Account> accounts;
+    std::string appcast; // empty: the default feed
     bool logRequests = false;
 };
 

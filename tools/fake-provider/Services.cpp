@@ -106,6 +106,21 @@ std::optional<std::string> formValue(const FormFields &fields, std::string_view 
 
 } // namespace
 
+const std::string_view defaultAppcast = R"(<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
+  <channel>
+    <title>Ferrowick</title>
+    <link>{origin}/</link>
+    <item>
+      <title>Version 1.0.0</title>
+      <link>{origin}/releases/1.0.0</link>
+      <enclosure url="{origin}/downloads/Ferrowick-1.0.0.tar.xz" sparkle:version="1.0.0"
+        length="0" type="application/octet-stream"/>
+    </item>
+  </channel>
+</rss>
+)";
+
 void answer(httplib::Response &response, int status, const QJsonDocument &json)
 {
     response.status = status;
@@ -125,10 +140,24 @@ std::string_view rawPath(const httplib::Request &request)
     return target.substr(0, target.find('?'));
 }
 
-Services::Services(std::string origin, std::vector<Account> accounts)
+Services::Services(std::string origin, std::vector<Account> accounts, std::string appcast)
     : m_origin(std::move(origin))
     , m_accounts(std::move(accounts))
+    , m_startAppcast(appcast.empty() ? std::string(defaultAppcast) : std::move(appcast))
+    , m_appcast(m_startAppcast)
 {
+}
+
+void Services::setAppcast(std::string appcast)
+{
+    std::lock_guard lock(m_mutex);
+    m_appcast = std::move(appcast);
+}
+
+void Services::resetAppcast()
+{
+    std::lock_guard lock(m_mutex);
+    m_appcast = m_startAppcast;
 }
 
 void Services::serve(const httplib::Request &request, httplib::Response &response)
@@ -156,8 +185,10 @@ void Services::serve(const httplib::Request &request, httplib::Response &respons
             return followLink(path.substr(3), response);
         if (path.starts_with("/p/"))
             return showPaste(path.substr(3), response);
+        if (path == "/appcast.xml")
+            return appcast(response);
     }
-    // Further services (an update feed, per-user pages) get their routes here.
+    // Further services (per-user pages) get their routes here.
     notFound(response);
 }
 
@@ -255,6 +286,21 @@ void Services::showPaste(std::string_view id, httplib::Response &response) const
         return notFound(response);
     response.status = 200;
     response.set_content(it->second, "text/plain; charset=utf-8");
+}
+
+void Services::appcast(httplib::Response &response) const
+{
+    std::string feed;
+    {
+        std::lock_guard lock(m_mutex);
+        feed = m_appcast;
+    }
+    static constexpr std::string_view placeholder = "{origin}";
+    for (auto at = feed.find(placeholder); at != std::string::npos;
+         at = feed.find(placeholder, at + m_origin.size()))
+        feed.replace(at, placeholder.size(), m_origin);
+    response.status = 200;
+    response.set_content(feed, "application/rss+xml");
 }
 
 const Account *Services::account(std::string_view login) const

@@ -27,14 +27,23 @@ struct Account
 // Form fields in body order.
 using FormFields = std::vector<std::pair<std::string, std::string>>;
 
-// The shrink, paste and account services as a client sees them, on the links of `origin`. The
-// server calls serve() from several threads at once.
+// The feed served when none is given: one release, "1.0.0", downloaded from the provider.
+extern const std::string_view defaultAppcast;
+
+// The shrink, paste and account services and the update feed as a client sees them, on the links
+// of `origin`. The server calls serve() from several threads at once.
 class Services
 {
 public:
-    Services(std::string origin, std::vector<Account> accounts);
+    // An empty appcast serves defaultAppcast.
+    Services(std::string origin, std::vector<Account> accounts, std::string appcast = {});
 
     void serve(const httplib::Request &request, httplib::Response &response);
+
+    // Served as given from the next request on, with "{origin}" replaced by the origin.
+    void setAppcast(std::string appcast);
+    // Back to the feed of the start.
+    void resetAppcast();
 
 private:
     void shrink(const FormFields &form, httplib::Response &response);
@@ -44,6 +53,7 @@ private:
     void batches(std::string_view segment, httplib::Response &response) const;
     void followLink(std::string_view code, httplib::Response &response) const;
     void showPaste(std::string_view id, httplib::Response &response) const;
+    void appcast(httplib::Response &response) const;
 
     const Account *account(std::string_view login) const;
 
@@ -53,6 +63,8 @@ private:
     std::map<std::string, std::string, std::less<>> m_links; // short code → long link
     std::map<std::string, std::string, std::less<>> m_pastes; // id → text
     std::uint64_t m_codeCount = 0;
+    const std::string m_startAppcast;
+    std::string m_appcast;
 };
 
 // Shared with the control endpoints.

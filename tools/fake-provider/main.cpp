@@ -1,4 +1,5 @@
-// A local stand-in for the provider's shrink, paste and account services, for tests and the demo.
+// A local stand-in for the provider's shrink, paste and account services and its update feed, for
+// tests and the demo.
 // See README.md for the options, the start-up lines and the control endpoints.
 
 #include "Certificates.h"
@@ -9,9 +10,11 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <poll.h>
+#include <sstream>
 #include <string_view>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -30,6 +33,8 @@ constexpr std::string_view usage = R"(usage: fake-provider [options]
   --account LOGIN:PASSWORD[:BATCH,BATCH...]
                            an account (repeatable); each part is percent-decoded, so %3A is a
                            colon inside a part, %2C a comma inside a batch name
+  --appcast FILE           serve FILE as the update feed /appcast.xml ("{origin}" in it is
+                           replaced by the provider's origin); default: one release, 1.0.0
   --exit-on-stdin-eof      stop when standard input closes
   --log                    print each request to standard error
 )";
@@ -41,6 +46,7 @@ struct Options
     std::filesystem::path certificate;
     std::filesystem::path key;
     std::filesystem::path ca;
+    std::filesystem::path appcast;
     ProviderConfig provider;
     bool exitOnStdinEof = false;
 };
@@ -86,7 +92,7 @@ std::expected<Options, std::string> parseOptions(int argc, char **argv)
         if (option == "--help")
             return std::unexpected("");
         static constexpr std::string_view withValue[] { "--make-certs", "--cert-host", "--cert",
-            "--key", "--ca", "--port", "--account" };
+            "--key", "--ca", "--port", "--account", "--appcast" };
         if (std::ranges::find(withValue, option) == std::end(withValue))
             return std::unexpected("unknown option " + std::string(option));
         if (i + 1 == argc)
@@ -102,6 +108,8 @@ std::expected<Options, std::string> parseOptions(int argc, char **argv)
             options.key = value;
         } else if (option == "--ca") {
             options.ca = value;
+        } else if (option == "--appcast") {
+            options.appcast = value;
         } else if (option == "--port") {
             int port = -1;
             const auto [end, error] =
@@ -166,6 +174,17 @@ int run(int argc, char **argv)
         options->certificate = made->certificate;
         options->key = made->key;
         options->ca = made->ca;
+    }
+    if (!options->appcast.empty()) {
+        std::ifstream file(options->appcast, std::ios::binary);
+        std::ostringstream contents;
+        contents << file.rdbuf();
+        if (!file || contents.str().empty()) {
+            std::cerr << "fake-provider: cannot read the appcast " << options->appcast.string()
+                      << " (or it is empty)\n";
+            return 1;
+        }
+        options->provider.appcast = contents.str();
     }
     options->provider.certificate = options->certificate;
     options->provider.key = options->key;

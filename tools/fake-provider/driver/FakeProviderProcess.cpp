@@ -232,6 +232,16 @@ bool FakeProviderProcess::misbehave(const Misbehaviour &misbehaviour)
     return control("POST", "/_fake/misbehave", QJsonDocument(object).toJson()).status == 200;
 }
 
+bool FakeProviderProcess::setAppcast(const QByteArray &feed)
+{
+    return control("POST", "/_fake/appcast", feed).status == 200;
+}
+
+QUrl FakeProviderProcess::appcastUrl() const
+{
+    return m_origin.resolved(QUrl("/appcast.xml"));
+}
+
 bool FakeProviderProcess::reset()
 {
     return control("POST", "/_fake/reset", "{}").status == 200;

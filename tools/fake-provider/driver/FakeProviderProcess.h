@@ -109,7 +109,10 @@ public:
 
     QList<RecordedRequest> requests();
     bool misbehave(const Misbehaviour &misbehaviour);
-    // Forgets the recorded requests and pending misbehaviours.
+    // What GET /appcast.xml serves from now on, "{origin}" replaced by origin().
+    bool setAppcast(const QByteArray &feed);
+    QUrl appcastUrl() const; // https://127.0.0.1:PORT/appcast.xml
+    // Forgets the recorded requests and pending misbehaviours, and serves the default feed again.
     bool reset();
 
     // A request through the helper's own connections; redirects are not followed. Recorded like

@@ -99,6 +99,22 @@ private slots:
         QCOMPARE(send(path).status, 200);
     }
 
+    void appcastIsConfigurableUntilReset()
+    {
+        const auto feed = [this] { return provider.send("GET", provider.appcastUrl()); };
+        const QByteArray origin = provider.origin().toEncoded();
+        const auto standard = feed();
+        QCOMPARE(standard.status, 200);
+        QCOMPARE(standard.header("Content-Type"), "application/rss+xml"_ba);
+        QVERIFY(standard.body.contains("sparkle:version=\"1.0.0\""));
+        QVERIFY(standard.body.contains("url=\"" + origin + "/downloads/Ferrowick-1.0.0.tar.xz\""));
+
+        QVERIFY(provider.setAppcast("<rss>{origin}/a {origin}/b</rss>"));
+        QCOMPARE(feed().body, "<rss>" + origin + "/a " + origin + "/b</rss>");
+        QVERIFY(provider.reset());
+        QCOMPARE(feed().body, standard.body);
+    }
+
     void misbehaveRefusesWhatItDoesNotUnderstand_data()
     {
         QTest::addColumn<QByteArray>("json");

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Appcast.h"
+
+#include <FWKit/BrowserLaunching.h>
+#include <FWKit/HTTPTransport.h>
+#include <FWKit/PreferencesStoring.h>
+
+#include <QCoro/QCoroTask>
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+class QMessageBox;
+
+namespace Ferrowick {
+
+class UpdateUserDriverDelegate;
+
+// Looks for a newer release in the update feed (an RSS appcast) and offers it. A session is one
+// check and at most one modal dialog; the delegate hears before the dialog and when the session
+// ends. The user's checks always answer (up to date, new version, error); the daily background
+// check speaks only when it finds a new version the user has not skipped. Main thread only.
+class UpdateController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Preference keys: the skipped version (UTF-8 bytes) and the time of the last check (ISO 8601
+    // UTC, as bytes).
+    static constexpr auto skippedVersionKey = "fwSkippedVersion";
+    static constexpr auto lastCheckKey = "fwLastUpdateCheck";
+    static constexpr std::chrono::minutes firstCheckDelay { 1 };
+    static constexpr std::chrono::hours checkInterval { 24 };
+    static constexpr std::chrono::seconds fetchTimeout { 60 };
+
+    // https://ferrowick.app/appcast.xml
+    static QUrl productionFeed();
+    // FERROWICK_UPDATE_FEED when it is an https URL with a host (tests and the demo), else the
+    // production feed.
+    static QUrl feedFromEnvironment();
+
+    // The references must outlive the controller. Without automatic checks, start() schedules
+    // nothing and only the user's checks run.
+    UpdateController(FWKit::HTTPTransport &transport, UpdateUserDriverDelegate &delegate,
+        FWKit::BrowserLaunching &browser, FWKit::PreferencesStoring &preferences, QUrl feed,
+        QString currentVersion, bool automaticChecks, QObject *parent = nullptr);
+    // Closes a dialog that is still up, without telling the delegate.
+    ~UpdateController() override;
+
+    // Schedules the background checks: the first a minute from now, or a day after the last
+    // check when that is later; then daily. Nothing is fetched at once.
+    void start();
+
+    // False while a session runs (a check in flight or its dialog up).
+    bool canCheckForUpdates() const;
+
+    // The user asks. While a session runs, its dialog comes to the front instead (a background
+    // check in flight will show its answer, whatever it is).
+    void checkForUpdates();
+
+    // What the daily timer runs; does nothing while a session runs.
+    void checkInBackground();
+
+    // Until the next background check; nullopt when none is scheduled.
+    std::optional<std::chrono::milliseconds> timeUntilBackgroundCheck() const;
+
+signals:
+    void canCheckForUpdatesChanged(bool canCheck);
+
+private:
+    enum class Answer { UpToDate, NewVersion, Error };
+
+    static QCoro::Task<> runSession(QPointer<UpdateController> self);
+    void beginSession(bool userInitiated);
+    void conclude(const std::expected<AppcastItem, FWKit::FWError> &newest);
+    void showDialog(Answer answer, const AppcastItem &item = {});
+    void dialogFinished(QMessageBox *dialog, Answer answer, const AppcastItem &item);
+    void endSession();
+    void scheduleBackgroundCheck();
+    std::optional<QDateTime> lastCheck() const;
+
+    FWKit::HTTPTransport &m_transport;
+    UpdateUserDriverDelegate &m_delegate;
+    FWKit::BrowserLaunching &m_browser;
+    FWKit::PreferencesStoring &m_preferences;
+    const QUrl m_feed;
+    const QString m_currentVersion;
+    const bool m_automaticChecks;
+
+    bool m_started = false;
+    bool m_sessionActive = false;
+    bool m_userInitiated = false;
+    QPointer<QMessageBox> m_dialog;
+    QTimer m_backgroundTimer;
+};
+
+} // namespace Ferrowick
