@@ -1,0 +1,109 @@
+#include "AppContainer.h"
+#include "DebugLog.h"
+#include "DesktopServices.h"
+#include "SingleInstance.h"
+#include "ui/MainMenu.h"
+#include "ui/PastePanelController.h"
+#include "ui/SettingsLauncher.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Ferrowick;
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+// A session ending sends SIGTERM: quit through the event loop, so the log's last lines and the
+// keyboard grabs are dealt with as on any other quit.
+void quitOnTermination(QApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char signal = 0;
+        if (::read(signalPipe[1], &signal, 1) == 1)
+            DebugLog::note(QStringLiteral("quit: signal %1").arg(int(signal)));
+        app.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = [](int signal) {
+        const char byte = char(signal);
+        [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+QIcon statusIcon()
+{
+    const QString path = QStringLiteral(":/icons/wick-mini-bw.svg");
+    QIcon icon(path);
+    if (icon.availableSizes().isEmpty() && icon.pixmap(18, 18).isNull())
+        qFatal("Missing wick-mini-bw status icon in bundle");
+    return icon;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ferrowick"));
+    QApplication::setOrganizationName(QStringLiteral("Ferrowick"));
+    QApplication::setApplicationVersion(QStringLiteral(FERROWICK_VERSION));
+    QApplication::setDesktopFileName(AppContainer::serviceID);
+    QApplication::setQuitOnLastWindowClosed(false);
+    quitOnTermination(app);
+
+    SingleInstance instance;
+    if (instance.claim() == SingleInstance::Claim::secondStart)
+        return 0;
+
+    const QIcon icon = statusIcon();
+    int exitCode = 0;
+    {
+        DesktopServices::shared().notifier().requestAuthorization();
+        AppContainer &container = *AppContainer::shared();
+
+        PastePanelController pastePanel(container);
+        MainMenu menu(container);
+        QSystemTrayIcon tray(icon);
+        tray.setToolTip(QStringLiteral("Ferrowick"));
+        tray.setContextMenu(&menu);
+        // A left click opens the same menu as a right click.
+        QObject::connect(&tray, &QSystemTrayIcon::activated, &menu,
+            [&](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    menu.popup(tray.geometry().bottomLeft());
+            });
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            DebugLog::note(
+                QStringLiteral("tray: no system tray yet; the shortcuts work meanwhile"));
+        tray.show();
+
+        const auto openSettings = [&container] { SettingsLauncher::open(container); };
+        QObject::connect(&container, &AppContainer::settingsRequested, &app, openSettings);
+        QObject::connect(&instance, &SingleInstance::settingsRequested, &app, openSettings);
+        QObject::connect(&container, &AppContainer::pasteToggleRequested, &app,
+            [&pastePanel] { pastePanel.toggle(); });
+
+        container.launch();
+        exitCode = app.exec();
+    }
+    AppContainer::releaseShared();
+    DesktopServices::releaseShared();
+    DebugLog::flush();
+    return exitCode;
+}

@@ -1,0 +1,208 @@
+#include "AppContainer.h"
+
+#include "AppActivation.h"
+#include "DebugLog.h"
+#include "DesktopServices.h"
+#include "update/UpdateController.h"
+#include "update/UpdaterActivation.h"
+
+#include <FWKit/CredentialMigration.h>
+#include <FWKit/HTTPClient.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace Ferrowick {
+
+using namespace FWKit;
+
+namespace {
+
+bool missingOrEmpty(const std::optional<QString> &value)
+{
+    return !value || value->isEmpty();
+}
+
+// Fire-and-forget flows hold the container weakly: a task may outlive it at exit.
+QCoro::Task<> shrinkTask(QPointer<AppContainer> container)
+{
+    const ShrinkOutcome outcome = co_await container->appModel().newShrink();
+    DebugLog::note(QStringLiteral("newShrink outcome: ") + outcome.debugDescription());
+}
+
+QCoro::Task<> launchRefresh(QPointer<AppContainer> container)
+{
+    co_await container->appModel().refreshBatches();
+    if (!container)
+        co_return;
+    const std::optional<QList<QString>> languages = co_await container->appModel().loadLanguages();
+    if (container && languages)
+        container->setLanguages(*languages);
+}
+
+std::unique_ptr<AppContainer> &sharedContainer()
+{
+    static std::unique_ptr<AppContainer> container;
+    return container;
+}
+
+bool sharedReleased = false;
+
+} // namespace
+
+AppContainer::AppContainer(AppServices services, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_hotkeyStore(m_services.preferences)
+    , m_updaterActivation(std::make_unique<UpdaterActivation>())
+    , m_updater(std::make_unique<UpdateController>(*m_services.transport, *m_updaterActivation,
+          m_services.browser, m_services.preferences, UpdateController::feedFromEnvironment(),
+          QCoreApplication::applicationVersion(), m_services.automaticUpdateChecks))
+    , m_store(m_services.keychain, serviceID)
+    , m_hotkeys(m_services.hotkeys)
+{
+    m_updater->start();
+    // Before anything reads credentials.
+    CredentialMigration::migrateIfNeeded(m_services.preferences, m_store);
+    m_manager =
+        std::make_unique<FWManager>(HTTPClient(m_services.transport), m_store, m_services.urls);
+    m_appModel = std::make_unique<AppModel>(
+        *m_manager, m_store, m_services.pasteboard, m_services.notifier, m_services.browser);
+    m_hotkeyConfiguration = m_hotkeyStore.load();
+    // The password is only read when there is a login.
+    m_incompleteCredentials = missingOrEmpty(m_store.login()) || missingOrEmpty(m_store.password());
+}
+
+AppContainer::~AppContainer()
+{
+    m_hotkeys.unregister(m_hotkeyRefs);
+}
+
+AppContainer *AppContainer::shared()
+{
+    auto &container = sharedContainer();
+    if (!container && !sharedReleased)
+        container = std::make_unique<AppContainer>(DesktopServices::shared().appServices());
+    return container.get();
+}
+
+void AppContainer::releaseShared()
+{
+    sharedReleased = true;
+    sharedContainer().reset();
+}
+
+void AppContainer::setLanguages(const QStringList &languages)
+{
+    if (languages == m_languages)
+        return;
+    m_languages = languages;
+    emit languagesChanged();
+}
+
+void AppContainer::setHotkeyRefs(const QList<FWHotkeyRef> &refs)
+{
+    if (refs == m_hotkeyRefs)
+        return;
+    m_hotkeyRefs = refs;
+    emit hotkeyRefsChanged();
+}
+
+void AppContainer::setHotkeyConfiguration(const FWHotkeyConfiguration &configuration)
+{
+    if (configuration == m_hotkeyConfiguration)
+        return;
+    m_hotkeyConfiguration = configuration;
+    emit hotkeyConfigurationChanged();
+}
+
+void AppContainer::setHotkeyHandler(HotkeyHandler handler)
+{
+    m_hotkeyHandler = std::move(handler);
+    emit hotkeyHandlerChanged();
+}
+
+void AppContainer::launch()
+{
+    DebugLog::note(QStringLiteral("launch: hasCredentials=") +
+        (m_incompleteCredentials ? QStringLiteral("false") : QStringLiteral("true")));
+    setHotkeyHandler([this](FWHotkeyAction action) { dispatch(action); });
+    setHotkeyRefs(registerHotkeys(m_hotkeyConfiguration));
+    launchRefresh(this);
+    if (m_incompleteCredentials)
+        emit settingsRequested();
+    else
+        m_appModel->startPolling(pollingInterval);
+}
+
+QList<FWHotkeyRef> AppContainer::registerHotkeys(const FWHotkeyConfiguration &configuration)
+{
+    return m_hotkeys.registerHotkeys(
+        configuration, [container = QPointer(this)](FWHotkeyAction action) {
+            if (container && container->m_hotkeyHandler)
+                container->m_hotkeyHandler(action);
+        });
+}
+
+bool AppContainer::applyHotkeys(const FWHotkeyConfiguration &configuration)
+{
+    m_hotkeys.unregister(m_hotkeyRefs);
+    const QList<FWHotkeyRef> refs = registerHotkeys(configuration);
+    if (refs.size() != qsizetype(allHotkeyActions.size()))
+        return rollBack(refs);
+    if (const auto saved = m_hotkeyStore.save(configuration); !saved) {
+        DebugLog::note(QStringLiteral("hotkeys: saving the configuration failed"));
+        return rollBack(refs);
+    }
+    setHotkeyRefs(refs);
+    setHotkeyConfiguration(configuration);
+    return true;
+}
+
+bool AppContainer::rollBack(const QList<FWHotkeyRef> &refused)
+{
+    m_hotkeys.unregister(refused);
+    setHotkeyRefs(registerHotkeys(m_hotkeyConfiguration));
+    return false;
+}
+
+void AppContainer::checkForUpdates()
+{
+    if (m_updater->canCheckForUpdates()) {
+        AppActivation::setUpdaterSessionActive(true);
+        AppActivation::setPolicy(AppActivation::Policy::Regular);
+    }
+    m_updater->checkForUpdates();
+}
+
+void AppContainer::dispatch(FWHotkeyAction action)
+{
+    DebugLog::note(QStringLiteral("hotkey: ") + QLatin1String(hotkeyActionName(action)));
+    switch (action) {
+    case FWHotkeyAction::newBatch:
+        newBatch();
+        break;
+    case FWHotkeyAction::openFerrowick:
+        m_appModel->openFerrowick();
+        break;
+    case FWHotkeyAction::togglePaste:
+        emit pasteToggleRequested();
+        break;
+    case FWHotkeyAction::newShrink:
+        startShrink();
+        break;
+    }
+}
+
+void AppContainer::newBatch()
+{
+    if (!m_appModel->newBatch())
+        emit settingsRequested();
+}
+
+void AppContainer::startShrink()
+{
+    shrinkTask(this);
+}
+
+} // namespace Ferrowick

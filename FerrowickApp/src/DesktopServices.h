@@ -1,0 +1,41 @@
+#pragma once
+
+#include "AppContainer.h"
+#include "BrowserLauncher.h"
+#include "Notifier.h"
+#include "platform/Preferences.h"
+#include "platform/SecretServiceKeychain.h"
+#include "platform/SystemPasteboard.h"
+#include "platform/X11Hotkeys.h"
+
+#include <FWKit/NetworkTransport.h>
+
+#include <memory>
+
+namespace Ferrowick {
+
+// The real desktop behind the container's interfaces: preferences file, Secret Service, network,
+// clipboard, notifications, browser and X11 shortcuts. One per process.
+class DesktopServices
+{
+public:
+    DesktopServices();
+
+    // Built on first use; released by the application before QApplication goes.
+    static DesktopServices &shared();
+    static void releaseShared();
+
+    Notifier &notifier() { return m_notifier; }
+    AppServices appServices();
+
+private:
+    Preferences m_preferences;
+    SecretServiceKeychain m_keychain;
+    std::shared_ptr<FWKit::NetworkTransport> m_transport;
+    SystemPasteboard m_pasteboard;
+    Notifier m_notifier;
+    BrowserLauncher m_browser;
+    X11Hotkeys m_hotkeys;
+};
+
+} // namespace Ferrowick

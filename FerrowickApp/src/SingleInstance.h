@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+
+namespace Ferrowick {
+
+// One Ferrowick per session: the first start owns the bus name app.ferrowick.Ferrowick; a later
+// start asks it to open its settings window and leaves, so two processes never fight over the
+// shortcuts.
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "app.ferrowick.Ferrowick")
+
+public:
+    enum class Claim {
+        // This process owns the name and answers later starts.
+        first,
+        // Another process owns it and has been asked to open its settings.
+        secondStart,
+        // No session bus: the process runs without the guard.
+        noBus,
+    };
+
+    static inline const QString busName = QStringLiteral("app.ferrowick.Ferrowick");
+    static inline const QString objectPath = QStringLiteral("/app/ferrowick/Ferrowick");
+
+    explicit SingleInstance(
+        QDBusConnection bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);
+
+    Claim claim();
+
+public slots:
+    // Called over the bus by a later start.
+    Q_SCRIPTABLE void OpenSettings();
+
+signals:
+    void settingsRequested();
+
+private:
+    QDBusConnection m_bus;
+};
+
+} // namespace Ferrowick

@@ -1,0 +1,99 @@
+#include "ui/MainMenu.h"
+
+#include "AppContainer.h"
+#include "DebugLog.h"
+#include "platform/KeyMap.h"
+#include "update/UpdateController.h"
+
+#include <QApplication>
+#include <QIcon>
+
+namespace Ferrowick {
+
+using namespace FWKit;
+
+namespace {
+
+// Freedesktop theme icons standing for the rows' pictures.
+const QString newBatchIcon = QStringLiteral("folder-new");
+const QString newShrinkIcon = QStringLiteral("insert-link");
+const QString newPasteIcon = QStringLiteral("edit-paste");
+
+} // namespace
+
+std::optional<QKeySequence> MainMenu::shortcut(std::optional<FWKeyCombo> combo)
+{
+    // The table holds exactly the keys a menu can show: the named keys, F1-F12, and the keys
+    // whose name is one character.
+    return combo ? KeyMap::keySequence(*combo) : std::nullopt;
+}
+
+QString MainMenu::rowTitle(const QString &title, std::optional<FWKeyCombo> combo)
+{
+    if (combo && !shortcut(combo))
+        return title + QStringLiteral(" (") + combo->displayString() + u')';
+    return title;
+}
+
+MainMenu::MainMenu(AppContainer &container, QWidget *parent)
+    : QMenu(parent)
+    , m_container(container)
+{
+    rebuild();
+    connect(&m_container, &AppContainer::hotkeyConfigurationChanged, this, &MainMenu::rebuild);
+    connect(&m_container.appModel(), &AppModel::batchesChanged, this, &MainMenu::rebuildBatches);
+}
+
+void MainMenu::rebuild()
+{
+    clear();
+    addRow(QStringLiteral("New Batch"), newBatchIcon, FWHotkeyAction::newBatch, [this] {
+        DebugLog::note(QStringLiteral("menu: New Batch"));
+        m_container.newBatch();
+    });
+    addRow(QStringLiteral("New Shrink"), newShrinkIcon, FWHotkeyAction::newShrink, [this] {
+        DebugLog::note(QStringLiteral("menu: New Shrink"));
+        m_container.startShrink();
+    });
+    addRow(QStringLiteral("New Paste"), newPasteIcon, FWHotkeyAction::togglePaste,
+        [this] { m_container.requestPasteToggle(); });
+
+    m_batches = addMenu(QStringLiteral("Batches"));
+    rebuildBatches();
+    addSeparator();
+
+    addAction(QStringLiteral("Check for Updates\u2026"), this, [this] {
+        DebugLog::note(QStringLiteral("menu: Check for Updates\u2026"));
+        m_container.checkForUpdates();
+    });
+    QAction *settings = addAction(QStringLiteral("Settings\u2026"), this, [this] {
+        DebugLog::note(QStringLiteral("menu: Settings\u2026"));
+        m_container.requestSettings();
+    });
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QAction *quit = addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void MainMenu::rebuildBatches()
+{
+    m_batches->clear();
+    for (const Batch &batch : m_container.appModel().batches()) {
+        m_batches->addAction(batch.batch, this, [this, batch] {
+            if (!m_container.appModel().openBatch(batch))
+                m_container.requestSettings();
+        });
+    }
+}
+
+void MainMenu::addRow(const QString &title, const QString &iconName, FWHotkeyAction action,
+    const std::function<void()> &trigger)
+{
+    const std::optional<FWKeyCombo> combo = m_container.hotkeyConfiguration().combo(action);
+    QAction *row = addAction(QIcon::fromTheme(iconName), rowTitle(title, combo));
+    connect(row, &QAction::triggered, this, trigger);
+    if (const auto keys = shortcut(combo))
+        row->setShortcut(*keys);
+}
+
+} // namespace Ferrowick

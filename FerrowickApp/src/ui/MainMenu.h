@@ -1,0 +1,42 @@
+#pragma once
+
+#include <FWKit/FWHotkeyAction.h>
+#include <FWKit/FWKeyCombo.h>
+
+#include <QKeySequence>
+#include <QMenu>
+
+#include <functional>
+#include <optional>
+
+namespace Ferrowick {
+
+class AppContainer;
+
+// The tray icon's menu: the three actions with their global shortcuts shown, the user's batches,
+// the update check, the settings window and Quit. Rebuilt whenever the shortcut configuration or
+// the batch list changes.
+class MainMenu : public QMenu
+{
+    Q_OBJECT
+
+public:
+    explicit MainMenu(AppContainer &container, QWidget *parent = nullptr);
+
+    // The menu's key equivalent for a global shortcut; nothing when the menu cannot show the key.
+    static std::optional<QKeySequence> shortcut(std::optional<FWKit::FWKeyCombo> combo);
+    // The row's title: the plain title, or with " (<combination>)" when the shortcut cannot be
+    // shown as a key equivalent.
+    static QString rowTitle(const QString &title, std::optional<FWKit::FWKeyCombo> combo);
+
+private:
+    void rebuild();
+    void rebuildBatches();
+    void addRow(const QString &title, const QString &iconName, FWKit::FWHotkeyAction action,
+        const std::function<void()> &trigger);
+
+    AppContainer &m_container;
+    QMenu *m_batches = nullptr;
+};
+
+} // namespace Ferrowick
