@@ -2,6 +2,8 @@
 #include "update/UpdateController.h"
 
 #include "DebugLog.h"
+#include "FakeDesktop.h"
+#include "FakePreferences.h"
 #include "FakeProviderProcess.h"
 #include "update/UpdateUserDriverDelegate.h"
 
@@ -30,25 +32,6 @@ struct FakeDelegate final : UpdateUserDriverDelegate
         calls << (QApplication::activeModalWidget() ? u"alert over a dialog"_s : u"alert"_s);
     }
     void willFinishUpdateSession() override { calls << u"finish"_s; }
-};
-
-struct FakeBrowser final : FWKit::BrowserLaunching
-{
-    QList<QUrl> opened;
-    void open(const QUrl &url) override { opened << url; }
-};
-
-struct MemoryPreferences final : FWKit::PreferencesStoring
-{
-    QHash<QString, QByteArray> values;
-    std::optional<QString> string(const QString &) const override { return std::nullopt; }
-    std::optional<QByteArray> data(const QString &key) const override
-    {
-        return values.contains(key) ? std::optional(values.value(key)) : std::nullopt;
-    }
-    void setData(const QString &key, const QByteArray &value) override { values[key] = value; }
-    void remove(const QString &key) override { values.remove(key); }
-    void sync() override { }
 };
 
 QByteArray feed(const QList<QByteArray> &versions)
@@ -90,8 +73,8 @@ class UpdateControllerTest : public QObject
     FWTest::FakeProviderProcess provider;
     std::optional<FWKit::NetworkTransport> transport;
     FakeDelegate delegate;
-    FakeBrowser browser;
-    MemoryPreferences preferences;
+    FWTest::FakeDesktop browser;
+    FWTest::FakePreferences preferences;
     std::optional<UpdateController> controller;
 
     void makeController(const QUrl &feedUrl, bool automaticChecks = true)
@@ -124,7 +107,7 @@ private slots:
         QVERIFY(provider.reset());
         transport.emplace(QSslCertificate::fromPath(provider.caFile()));
         delegate.calls.clear();
-        browser.opened.clear();
+        browser.log.clear();
         preferences.values.clear();
         makeController(provider.appcastUrl());
     }
@@ -202,28 +185,29 @@ private slots:
     void newVersionChoices_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QList<QUrl>>("opened");
+        QTest::addColumn<QStringList>("opened");
         QTest::addColumn<bool>("skipped");
 
         const QUrl download = provider.origin().resolved(QUrl(u"/dl/2.0"_s));
-        QTest::newRow("download") << u"Download"_s << QList<QUrl> { download } << false;
-        QTest::newRow("skip") << u"Skip This Version"_s << QList<QUrl>() << true;
-        QTest::newRow("remind later") << u"Remind Me Later"_s << QList<QUrl>() << false;
+        QTest::newRow("download") << u"Download"_s
+                                  << QStringList { u"open "_s + download.toString() } << false;
+        QTest::newRow("skip") << u"Skip This Version"_s << QStringList() << true;
+        QTest::newRow("remind later") << u"Remind Me Later"_s << QStringList() << false;
     }
 
     void newVersionChoices()
     {
         QFETCH(QString, button);
-        QFETCH(QList<QUrl>, opened);
+        QFETCH(QStringList, opened);
         QFETCH(bool, skipped);
 
         QVERIFY(provider.setAppcast(feed({ "2.0" })));
         controller->checkForUpdates();
         QVERIFY(answer(button));
         QTRY_VERIFY(controller->canCheckForUpdates());
-        QCOMPARE(browser.opened, opened);
-        QCOMPARE(preferences.values.value(UpdateController::skippedVersionKey),
-            skipped ? "2.0"_ba : QByteArray());
+        QCOMPARE(browser.log, opened);
+        QCOMPARE(preferences.data(UpdateController::skippedVersionKey),
+            skipped ? std::optional("2.0"_ba) : std::nullopt);
 
         // A skipped version is offered again only when the user asks.
         QCOMPARE(backgroundCheckIsSilent(), skipped);
