@@ -1,44 +1,66 @@
 #include "ui/PastePanelController.h"
 
-#include <QPlainTextEdit>
-#include <QVBoxLayout>
+#include "ui/PasteForm.h"
+#include "ui/PastePanel.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QStyle>
 
 namespace Ferrowick {
 
 PastePanelController::PastePanelController(AppContainer &container)
     : m_container(container)
+    , m_panel(new PastePanel)
 {
+    m_fade = new QPropertyAnimation(m_panel.get(), "windowOpacity", m_panel.get());
+    m_fade->setDuration(fadeMilliseconds);
+    QObject::connect(m_fade, &QPropertyAnimation::finished, m_panel.get(), [this] {
+        if (m_fade->endValue().toReal() == 0.0)
+            m_panel->hide();
+    });
+    QObject::connect(
+        m_panel.get(), &PastePanel::dismissRequested, m_panel.get(), [this] { close(); });
 }
 
-PastePanelController::~PastePanelController()
-{
-    delete m_panel;
-}
+PastePanelController::~PastePanelController() = default;
 
 bool PastePanelController::isVisible() const
 {
-    return m_panel && m_panel->isVisible();
+    return m_panel->isVisible();
+}
+
+PasteForm *PastePanelController::form() const
+{
+    return m_panel->form();
 }
 
 void PastePanelController::open()
 {
-    if (!m_panel) {
-        m_panel = new QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
-        m_panel->setWindowTitle(QStringLiteral("Paste"));
-        m_panel->resize(640, 460);
-        m_panel->setMinimumSize(520, 380);
-        auto *layout = new QVBoxLayout(m_panel);
-        layout->addWidget(new QPlainTextEdit(m_panel));
-    }
-    m_panel->show();
-    m_panel->raise();
-    m_panel->activateWindow();
+    auto *form = new PasteForm(m_container);
+    QObject::connect(form, &PasteForm::closeRequested, m_panel.get(), [this] { close(); });
+    m_panel->setForm(form);
+
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        m_panel->setGeometry(QStyle::alignedRect(
+            Qt::LeftToRight, Qt::AlignCenter, m_panel->size(), screen->availableGeometry()));
+
+    m_fade->stop();
+    m_panel->setWindowOpacity(0.0);
+    m_panel->present();
+    fadeTo(1.0);
 }
 
 void PastePanelController::close()
 {
-    if (m_panel)
-        m_panel->hide();
+    if (!isVisible())
+        return;
+    fadeTo(0.0);
 }
 
 void PastePanelController::toggle()
@@ -47,6 +69,16 @@ void PastePanelController::toggle()
         close();
     else
         open();
+}
+
+void PastePanelController::fadeTo(qreal opacity)
+{
+    // Without a compositor the opacity changes nothing on screen, but the fade still ends in the
+    // hide that matters.
+    m_fade->stop();
+    m_fade->setStartValue(m_panel->windowOpacity());
+    m_fade->setEndValue(opacity);
+    m_fade->start();
 }
 
 } // namespace Ferrowick

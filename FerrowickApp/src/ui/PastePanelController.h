@@ -1,30 +1,47 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include <QtGlobal>
+
+#include <memory>
+
+class QPropertyAnimation;
 
 namespace Ferrowick {
 
 class AppContainer;
+class PasteForm;
+class PastePanel;
 
-// The one floating paste panel of the process: created on first use, then only hidden and shown.
+// Owns the one paste panel of the process, made with the controller and only ever hidden and
+// shown again, and fades it in and out. Each opening shows a fresh form.
 class PastePanelController
 {
 public:
+    static constexpr int fadeMilliseconds = 180;
+
     explicit PastePanelController(AppContainer &container);
     ~PastePanelController();
+    PastePanelController(const PastePanelController &) = delete;
+    PastePanelController &operator=(const PastePanelController &) = delete;
 
+    // True from open() until a fade-out has finished: a toggle during the fade-out closes again.
     bool isVisible() const;
+    // Shows a fresh form, centred on the screen under the pointer, and takes the keyboard.
     void open();
+    // Fades out and hides; nothing when the panel is hidden.
     void close();
-    // Opens a hidden panel, hides a visible one.
+    // Opens a hidden panel, closes a visible one.
     void toggle();
 
-    QWidget *panel() const { return m_panel; }
+    PastePanel *panel() const { return m_panel.get(); }
+    PasteForm *form() const;
 
 private:
+    void fadeTo(qreal opacity);
+
     AppContainer &m_container;
-    QPointer<QWidget> m_panel;
+    std::unique_ptr<PastePanel> m_panel;
+    QPropertyAnimation *m_fade = nullptr; // the panel's child
 };
 
 } // namespace Ferrowick
