@@ -128,6 +128,12 @@ void AppContainer::launch()
         (m_incompleteCredentials ? QStringLiteral("false") : QStringLiteral("true")));
     setHotkeyHandler([this](FWHotkeyAction action) { dispatch(action); });
     setHotkeyRefs(registerHotkeys(m_hotkeyConfiguration));
+    // Nothing else tells the user why a shortcut does nothing.
+    if (const auto bound = qsizetype(m_hotkeyConfiguration.combos.size());
+        m_hotkeyRefs.size() < bound)
+        DebugLog::note(QStringLiteral("launch: %1 of %2 shortcuts could not be registered")
+                           .arg(bound - m_hotkeyRefs.size())
+                           .arg(bound));
     launchRefresh(this);
     if (m_incompleteCredentials)
         emit settingsRequested();

@@ -119,7 +119,12 @@ void PastePanel::keyPressEvent(QKeyEvent *event)
 
 void PastePanel::closeEvent(QCloseEvent *event)
 {
-    // The panel lives as long as the process: closing is a request to hide it.
+    // The close button asks for the panel to fade out; it lives as long as the process. A close
+    // from the program itself (quitting closes every window) goes through, or quitting would stop.
+    if (!event->spontaneous()) {
+        QWidget::closeEvent(event);
+        return;
+    }
     event->ignore();
     emit dismissRequested();
 }
