@@ -65,6 +65,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(FERROWICK_VERSION));
     QApplication::setDesktopFileName(AppContainer::serviceID);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Outside a desktop environment Qt knows no icon theme; the menu's and settings' icons then
+    // come from Adwaita where it is installed.
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     quitOnTermination(app);
 
     SingleInstance instance;

@@ -1,0 +1,384 @@
+#pragma once
+
+// What the end-to-end tests share: the real `ferrowick` started against the fake provider, and the
+// desktop tools a user's actions go through (xdotool, xclip, secret-tool, the notification mock).
+// Every wait is bounded; the tests run only inside scripts/headless.
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <FakeProviderProcess.h>
+#include <chrono>
+#include <optional>
+
+namespace E2E {
+
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+inline const QString serviceID = u"app.ferrowick.Ferrowick"_s;
+// Waits end as soon as their condition holds; the limit only has to cover a loaded CI machine
+// running the sanitizer build.
+inline constexpr int patienceMs = 30'000;
+
+inline bool inHarness()
+{
+    return qEnvironmentVariable("FERROWICK_HARNESS") == u"1"_s &&
+        qEnvironmentVariable("QT_QPA_PLATFORM") == u"xcb"_s;
+}
+
+struct ToolRun
+{
+    bool ok = false; // finished in time with exit status 0
+    QByteArray output;
+};
+
+// Runs a command-line tool to its end (10 s at most). Its errors go to the test's output unless
+// they are expected.
+inline ToolRun run(const QString &program, const QStringList &arguments,
+    const std::optional<QByteArray> &input = std::nullopt, bool showErrors = true)
+{
+    QProcess tool;
+    if (showErrors)
+        tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else
+        tool.setStandardErrorFile(QProcess::nullDevice());
+    if (!input)
+        tool.setStandardInputFile(QProcess::nullDevice());
+    tool.start(program, arguments);
+    if (input) {
+        tool.write(*input);
+        tool.closeWriteChannel();
+    }
+    if (!tool.waitForFinished(10'000)) {
+        tool.kill();
+        tool.waitForFinished();
+        return {};
+    }
+    return { tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0,
+        tool.readAllStandardOutput() };
+}
+
+// --- Keyring, preferences, log ----------------------------------------------------------------
+
+inline bool storeSecret(const QString &account, const QByteArray &value)
+{
+    return run(u"secret-tool"_s,
+        { u"store"_s, u"--label=Ferrowick "_s + account, u"service"_s, serviceID, u"account"_s,
+            account },
+        value)
+        .ok;
+}
+
+inline std::optional<QByteArray> lookupSecret(const QString &account)
+{
+    const ToolRun lookup =
+        run(u"secret-tool"_s, { u"lookup"_s, u"service"_s, serviceID, u"account"_s, account });
+    return lookup.ok ? std::optional(lookup.output) : std::nullopt;
+}
+
+inline QString preferencesFile()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Ferrowick/Ferrowick.conf"_s;
+}
+
+inline QString logFile()
+{
+    return qEnvironmentVariable("XDG_STATE_HOME") + u"/Ferrowick/debug.log"_s;
+}
+
+// The log's messages, without their time stamps.
+inline QStringList logMessages()
+{
+    QFile file(logFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList messages;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
+        messages << line.section(u' ', 1);
+    return messages;
+}
+
+inline QStringList messagesStartingWith(const QString &prefix)
+{
+    QStringList found;
+    for (const QString &message : logMessages()) {
+        if (message.startsWith(prefix))
+            found << message;
+    }
+    return found;
+}
+
+inline bool waitForLog(const QString &prefix, qsizetype count = 1)
+{
+    return QTest::qWaitFor(
+        [&] { return messagesStartingWith(prefix).size() >= count; }, patienceMs);
+}
+
+// For failure messages.
+inline QByteArray logDump()
+{
+    return "debug log:\n  " + logMessages().join(u"\n  "_s).toUtf8();
+}
+
+// --- Notifications (python3-dbusmock records every Notify call) ---------------------------------
+
+struct Notice
+{
+    QString summary;
+    QString body;
+    friend bool operator==(const Notice &, const Notice &) = default;
+};
+
+inline QDBusMessage callMock(const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.Notifications"_s,
+        u"/org/freedesktop/Notifications"_s, u"org.freedesktop.DBus.Mock"_s, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 10'000);
+}
+
+// Each Notify call's summary and body, oldest first; nothing when the mock did not answer.
+inline std::optional<QList<Notice>> notices()
+{
+    const QDBusMessage reply = callMock(u"GetMethodCalls"_s, { u"Notify"_s });
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    QList<Notice> result;
+    const auto calls = reply.arguments().constFirst().value<QDBusArgument>(); // a(tav)
+    calls.beginArray();
+    while (!calls.atEnd()) {
+        qulonglong time = 0;
+        QVariantList arguments; // app_name, replaces_id, icon, summary, body, ...
+        calls.beginStructure();
+        calls >> time >> arguments;
+        calls.endStructure();
+        if (arguments.size() >= 5)
+            result << Notice { arguments[3].toString(), arguments[4].toString() };
+    }
+    calls.endArray();
+    return result;
+}
+
+inline bool clearNotices()
+{
+    return callMock(u"ClearCalls"_s, {}).type() == QDBusMessage::ReplyMessage;
+}
+
+// --- Input, clipboard, windows ------------------------------------------------------------------
+
+// Keys as xdotool names them, e.g. "ctrl+alt+shift+s"; several are pressed one after the other.
+inline bool pressKeys(const QStringList &keys)
+{
+    return run(u"xdotool"_s, QStringList { u"key"_s } + keys).ok;
+}
+
+// Empty also when nobody owns the clipboard (xclip then complains).
+inline QByteArray clipboard()
+{
+    return run(u"xclip"_s, { u"-selection"_s, u"clipboard"_s, u"-o"_s }, std::nullopt, false)
+        .output;
+}
+
+// Another application holding text on the clipboard: xclip in the foreground (no forked owner is
+// left behind), until someone else takes the clipboard or this object goes.
+class ClipboardOwner
+{
+public:
+    ~ClipboardOwner() { release(); }
+
+    bool set(const QByteArray &text)
+    {
+        release();
+        // In the foreground it reports every request it serves.
+        m_xclip.setStandardOutputFile(QProcess::nullDevice());
+        m_xclip.setStandardErrorFile(QProcess::nullDevice());
+        m_xclip.start(u"xclip"_s, { u"-quiet"_s, u"-selection"_s, u"clipboard"_s, u"-i"_s });
+        m_xclip.write(text);
+        m_xclip.closeWriteChannel();
+        return QTest::qWaitFor([&] { return clipboard() == text; }, patienceMs);
+    }
+
+    void release()
+    {
+        if (m_xclip.state() != QProcess::NotRunning) {
+            m_xclip.kill();
+            m_xclip.waitForFinished();
+        }
+    }
+
+private:
+    QProcess m_xclip;
+};
+
+// Visible windows matching an xdotool search, e.g. { "--name", "^Ferrowick Settings$" }.
+inline QStringList visibleWindows(const QStringList &criteria)
+{
+    const ToolRun search =
+        run(u"xdotool"_s, QStringList { u"search"_s, u"--onlyvisible"_s } + criteria);
+    return QString::fromLatin1(search.output).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// Ferrowick's mapped windows: the tray icon, open menus, the settings window, the paste panel.
+inline QStringList ferrowickWindows()
+{
+    return visibleWindows({ u"--classname"_s, u"^ferrowick$"_s });
+}
+
+inline bool waitForWindow(const QString &title)
+{
+    return QTest::qWaitFor(
+        [&] {
+            return !visibleWindows({ u"--name"_s, u'^' + title + u'$' }).isEmpty();
+        },
+        patienceMs);
+}
+
+// --- The application ----------------------------------------------------------------------------
+
+// A `ferrowick` process over the provider. Its browser is a script that records each URL it is
+// asked to open; its output goes to the test's.
+class App
+{
+public:
+    explicit App(FWTest::FakeProviderProcess &provider)
+    {
+        const QString browser = m_folder.filePath(u"browser"_s);
+        QFile script(browser);
+        if (script.open(QIODevice::WriteOnly)) {
+            script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$0.opened\"\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert(provider.serviceEnvironment());
+        m_environment.insert(u"FERROWICK_UPDATE_FEED"_s, provider.appcastUrl().toString());
+        // xdg-open without a desktop environment falls back to $BROWSER, unless a desktop file
+        // claims https first: the folder it searches holds none.
+        m_environment.insert(u"BROWSER"_s, browser);
+        m_environment.insert(u"XDG_DATA_DIRS"_s, m_folder.path());
+    }
+
+    // A test that failed half-way must not leave the program to the harness.
+    ~App()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    static QString program() { return QStringLiteral(FERROWICK_APP); }
+    QProcessEnvironment environment() const { return m_environment; }
+    QProcess &process() { return m_process; }
+
+    // Starts the program and waits until its shortcuts are registered. The launch line is written
+    // before the registration; the answer to the notification check is handled by the event
+    // loop, which runs only once launch() has registered them.
+    bool start()
+    {
+        m_process.setProcessEnvironment(m_environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.setStandardInputFile(QProcess::nullDevice());
+        m_process.start(program(), {});
+        if (!m_process.waitForStarted(patienceMs))
+            return false;
+        return QTest::qWaitFor(
+                   [&] {
+                       return m_process.state() == QProcess::NotRunning ||
+                           (!messagesStartingWith(u"launch: "_s).isEmpty() &&
+                               !messagesStartingWith(u"notification authorization "_s).isEmpty());
+                   },
+                   patienceMs) &&
+            m_process.state() == QProcess::Running;
+    }
+
+    // SIGTERM, as a session's end sends it: true when the program quit cleanly with status 0
+    // (under AddressSanitizer also without leaks).
+    bool stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return false;
+        m_process.terminate();
+        if (!m_process.waitForFinished(patienceMs)) {
+            qWarning("ferrowick was still running %d ms after SIGTERM", patienceMs);
+            m_process.kill();
+            m_process.waitForFinished();
+            return false;
+        }
+        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
+            qWarning("ferrowick ended with %s %d after SIGTERM",
+                m_process.exitStatus() == QProcess::NormalExit ? "status" : "signal",
+                m_process.exitCode());
+            return false;
+        }
+        return true;
+    }
+
+    // The URLs handed to the browser, in order.
+    QStringList opened() const
+    {
+        QFile record(m_folder.filePath(u"browser.opened"_s));
+        if (!record.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(record.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    bool waitForOpened(qsizetype count)
+    {
+        return QTest::qWaitFor([&] { return opened().size() >= count; }, patienceMs);
+    }
+
+private:
+    QTemporaryDir m_folder;
+    QProcessEnvironment m_environment;
+    QProcess m_process;
+};
+
+// --- Fresh state between cases ------------------------------------------------------------------
+
+// A desktop this program has never run on: no keyring items, preferences or log, no recorded
+// notifications.
+inline bool resetDesktop()
+{
+    for (const QString &account : { u"login"_s, u"password"_s }) {
+        // Exit status 1 when there was nothing to clear.
+        run(u"secret-tool"_s, { u"clear"_s, u"service"_s, serviceID, u"account"_s, account },
+            std::nullopt, false);
+        if (lookupSecret(account))
+            return false;
+    }
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Ferrowick"_s;
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME") + u"/Ferrowick"_s;
+    return QDir(config).removeRecursively() && QDir(state).removeRecursively() && clearNotices();
+}
+
+inline bool storeCredentials(const QString &login, const QString &password)
+{
+    return storeSecret(u"login"_s, login.toUtf8()) && storeSecret(u"password"_s, password.toUtf8());
+}
+
+// "METHOD target" of each request to the services, in arrival order (the update feed left out).
+inline QStringList apiRequests(FWTest::FakeProviderProcess &provider)
+{
+    QStringList result;
+    for (const FWTest::RecordedRequest &request : provider.requests()) {
+        if (request.path.startsWith(u"/api/"_s))
+            result << QString::fromLatin1(request.method + ' ' + request.target);
+    }
+    return result;
+}
+
+inline bool waitForRequest(FWTest::FakeProviderProcess &provider, const QString &request)
+{
+    return QTest::qWaitFor([&] { return apiRequests(provider).contains(request); }, patienceMs);
+}
+
+} // namespace E2E
