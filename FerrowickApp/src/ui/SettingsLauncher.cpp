@@ -3,61 +3,75 @@
 #include "AppActivation.h"
 #include "AppContainer.h"
 #include "DebugLog.h"
+#include "ui/SettingsWindow.h"
 
-#include <QLabel>
+#include <QLayout>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
-#include <QVBoxLayout>
-#include <QWidget>
 
 namespace Ferrowick::SettingsLauncher {
 
 namespace {
 
-QPointer<QWidget> window;
+QPointer<SettingsWindow> openWindow;
 
-// Until the real panes arrive the window only says where credentials go.
-QWidget *makeWindow()
+void windowWillClose()
 {
-    auto *settings = new QWidget(nullptr, Qt::Window);
-    settings->setAttribute(Qt::WA_DeleteOnClose);
-    settings->setWindowTitle(QStringLiteral("Ferrowick Settings"));
-    settings->setFixedSize(520, 230);
-    auto *layout = new QVBoxLayout(settings);
-    layout->addWidget(new QLabel(QStringLiteral("Login and shortcuts are set here."), settings));
-    QObject::connect(settings, &QObject::destroyed, [] {
-        AppActivation::setSettingsOpen(false);
-        if (!AppActivation::updaterSessionActive())
-            AppActivation::setPolicy(AppActivation::Policy::Accessory);
+    AppActivation::setSettingsOpen(false);
+    if (!AppActivation::updaterSessionActive())
+        AppActivation::setPolicy(AppActivation::Policy::Accessory);
+    openWindow = nullptr;
+}
+
+SettingsWindow *makeWindow(AppContainer &container)
+{
+    auto *window = new SettingsWindow(container);
+    QObject::connect(window, &SettingsWindow::closing, window, windowWillClose);
+    // The window works on the container: it cannot outlive it.
+    QObject::connect(&container, &QObject::destroyed, window, [window] {
+        windowWillClose();
+        delete window;
     });
-    return settings;
+    window->layout()->activate();
+    if (const QScreen *screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    return window;
+}
+
+void show(AppContainer &container)
+{
+    AppActivation::setSettingsOpen(true);
+    AppActivation::setPolicy(AppActivation::Policy::Regular);
+    if (openWindow) {
+        AppActivation::activate(openWindow);
+        DebugLog::note(QStringLiteral("settings window reused"));
+        return;
+    }
+    openWindow = makeWindow(container);
+    openWindow->show();
+    AppActivation::activate(openWindow);
+    DebugLog::note(QStringLiteral("settings window ordered front"));
 }
 
 } // namespace
 
 void open(AppContainer &container)
 {
-    QTimer::singleShot(0, &container, [] {
-        AppActivation::setSettingsOpen(true);
-        AppActivation::setPolicy(AppActivation::Policy::Regular);
-        if (window) {
-            window->show();
-            window->raise();
-            window->activateWindow();
-            DebugLog::note(QStringLiteral("settings window reused"));
-            return;
-        }
-        window = makeWindow();
-        window->show();
-        window->raise();
-        window->activateWindow();
-        DebugLog::note(QStringLiteral("settings window ordered front"));
-    });
+    QTimer::singleShot(0, &container, [&container] { show(container); });
 }
 
 bool isOpen()
 {
-    return window && window->isVisible();
+    return !openWindow.isNull();
+}
+
+SettingsWindow *window()
+{
+    return openWindow;
 }
 
 } // namespace Ferrowick::SettingsLauncher

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <FWKit/FWHotkeyAction.h>
+#include <FWKit/FWHotkeyConfiguration.h>
+#include <FWKit/FWKeyCombo.h>
+
+#include <QWidget>
+
+#include <array>
+#include <map>
+
+class QIcon;
+class QLabel;
+class QLineEdit;
+
+namespace Ferrowick {
+
+class AppContainer;
+class RecorderView;
+
+// The settings window's panes, in toolbar order.
+enum class SettingsPane { general, shortcuts };
+inline constexpr std::array<SettingsPane, 2> allSettingsPanes { SettingsPane::general,
+    SettingsPane::shortcuts };
+
+// "General" or "Shortcuts": the header, the toolbar label and the toolbar item's name.
+QString settingsPaneTitle(SettingsPane pane);
+// The toolbar's picture for the pane, from the desktop's icon theme.
+QIcon settingsPaneIcon(SettingsPane pane);
+// The window's content size while the pane shows: 520 x 230 or 520 x 310.
+QSize settingsPaneSize(SettingsPane pane);
+
+// The settings window's content: a header and one pane. General edits the login and password and
+// saves them through the model; Shortcuts shows a recorder per action and applies each change at
+// once through the container. Errors show inline, in red. The stored credentials are read once,
+// at construction; switching panes keeps the fields and the messages.
+class SettingsView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SettingsView(AppContainer &container, QWidget *parent = nullptr);
+
+    SettingsPane pane() const { return m_pane; }
+    // Shows the pane and takes its content size.
+    void setPane(SettingsPane pane);
+
+    // The shortcuts shown and edited.
+    const FWKit::FWHotkeyConfiguration &configuration() const { return m_configuration; }
+
+signals:
+    // The credentials were saved: the window has done its job.
+    void closeRequested();
+
+private:
+    QWidget *makeGeneral();
+    QWidget *makeShortcuts();
+    QWidget *makeHotkeyRow(
+        FWKit::FWHotkeyAction action, const QString &title, const QString &iconName);
+
+    void save();
+    void commit(FWKit::FWHotkeyAction action, const FWKit::FWKeyCombo &combo);
+    void apply(const FWKit::FWHotkeyConfiguration &next);
+    void showConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
+
+    AppContainer &m_container;
+    SettingsPane m_pane = SettingsPane::general;
+    FWKit::FWHotkeyConfiguration m_configuration;
+
+    QLabel *m_header = nullptr;
+    QWidget *m_general = nullptr;
+    QWidget *m_shortcuts = nullptr;
+    QLineEdit *m_login = nullptr;
+    QLineEdit *m_password = nullptr;
+    QWidget *m_missingFields = nullptr;
+    QWidget *m_saveFailed = nullptr;
+    QWidget *m_hotkeyError = nullptr;
+    std::map<FWKit::FWHotkeyAction, RecorderView *> m_recorders;
+};
+
+} // namespace Ferrowick

@@ -1,0 +1,70 @@
+#include "ui/SettingsWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QToolBar>
+
+namespace Ferrowick {
+
+SettingsWindow::SettingsWindow(AppContainer &container, QWidget *parent)
+    : QMainWindow(parent,
+          Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_view(new SettingsView(container, this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    // A tray application goes on without windows.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(title);
+    setCentralWidget(m_view);
+
+    auto *toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("FerrowickSettings"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->toggleViewAction()->setVisible(false);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+    auto *panes = new QActionGroup(this);
+    panes->setExclusive(true);
+    for (const SettingsPane pane : allSettingsPanes) {
+        QAction *action = toolbar->addAction(settingsPaneIcon(pane), settingsPaneTitle(pane));
+        action->setObjectName(settingsPaneTitle(pane));
+        action->setCheckable(true);
+        action->setChecked(pane == m_view->pane());
+        panes->addAction(action);
+        connect(action, &QAction::triggered, this, [this, pane] { selectPane(pane); });
+        m_paneActions[pane] = action;
+    }
+
+    auto *close = new QAction(this);
+    close->setShortcuts(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
+    connect(m_view, &SettingsView::closeRequested, this, &QWidget::close);
+
+    // The size follows the pane's content; the user cannot resize.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void SettingsWindow::selectPane(SettingsPane pane)
+{
+    if (pane == m_view->pane())
+        return;
+    m_paneActions.at(pane)->setChecked(true);
+    const QPoint origin = pos();
+    m_view->setPane(pane);
+    // Resize now, not when the layout's request comes round, and hold the top-left corner.
+    layout()->activate();
+    if (pos() != origin)
+        move(origin);
+}
+
+void SettingsWindow::closeEvent(QCloseEvent *event)
+{
+    emit closing();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace Ferrowick

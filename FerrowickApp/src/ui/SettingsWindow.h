@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ui/SettingsView.h"
+
+#include <QMainWindow>
+
+#include <map>
+
+class QAction;
+
+namespace Ferrowick {
+
+class AppContainer;
+
+// The one ordinary window of the application: fixed size, a toolbar choosing between General and
+// Shortcuts, the settings view below it. Switching panes changes the height only, keeping the
+// window's top edge where it is. Deletes itself when closed.
+class SettingsWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static inline const QString title = QStringLiteral("Ferrowick Settings");
+
+    explicit SettingsWindow(AppContainer &container, QWidget *parent = nullptr);
+
+    SettingsView *view() const { return m_view; }
+    // What the toolbar's items do; the pane already shown changes nothing.
+    void selectPane(SettingsPane pane);
+    QAction *paneAction(SettingsPane pane) const { return m_paneActions.at(pane); }
+
+signals:
+    // The window is closing, by its close button, the close key or a successful save.
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    // The toolbar cannot be hidden or customised.
+    QMenu *createPopupMenu() override { return nullptr; }
+
+private:
+    SettingsView *m_view;
+    std::map<SettingsPane, QAction *> m_paneActions;
+};
+
+} // namespace Ferrowick
