@@ -26,7 +26,7 @@ void systemLog(int priority, const QByteArray &message)
 QString folderPath()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification says a relative value is to be ignored.
+    // XDG says a relative value is to be ignored.
     if (!QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/Ferrowick");
