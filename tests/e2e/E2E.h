@@ -10,13 +10,20 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QPoint>
 #include <QProcess>
+#include <QSize>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <FakeProviderProcess.h>
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <optional>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 namespace E2E {
 
@@ -232,14 +239,156 @@ inline QStringList ferrowickWindows()
     return visibleWindows({ u"--classname"_s, u"^ferrowick$"_s });
 }
 
+inline QStringList windowsTitled(const QString &title)
+{
+    return visibleWindows({ u"--name"_s, u'^' + title + u'$' });
+}
+
 inline bool waitForWindow(const QString &title)
 {
-    return QTest::qWaitFor(
-        [&] {
-            return !visibleWindows({ u"--name"_s, u'^' + title + u'$' }).isEmpty();
-        },
-        patienceMs);
+    return QTest::qWaitFor([&] { return !windowsTitled(title).isEmpty(); }, patienceMs);
 }
+
+inline bool waitForNoWindow(const QString &title)
+{
+    return QTest::qWaitFor([&] { return windowsTitled(title).isEmpty(); }, patienceMs);
+}
+
+// The window with the keyboard focus, as xdotool names windows.
+inline QString focusedWindow()
+{
+    return QString::fromLatin1(run(u"xdotool"_s, { u"getwindowfocus"_s }).output).trimmed();
+}
+
+inline bool waitForFocus(const QString &window)
+{
+    return QTest::qWaitFor([&] { return focusedWindow() == window; }, patienceMs);
+}
+
+// The size of a window's content, without the window manager's frame; empty if it is gone.
+inline QSize windowSize(const QString &window)
+{
+    const ToolRun geometry =
+        run(u"xdotool"_s, { u"getwindowgeometry"_s, u"--shell"_s, window }, std::nullopt, false);
+    QSize size;
+    for (const QByteArray &line : geometry.output.split('\n')) {
+        if (line.startsWith("WIDTH="))
+            size.setWidth(line.mid(6).toInt());
+        else if (line.startsWith("HEIGHT="))
+            size.setHeight(line.mid(7).toInt());
+    }
+    return size;
+}
+
+// A left click at a point of a window's content.
+inline bool click(const QString &window, QPoint at)
+{
+    return run(u"xdotool"_s,
+        { u"mousemove"_s, u"--window"_s, window, QString::number(at.x()), QString::number(at.y()),
+            u"click"_s, u"1"_s })
+        .ok;
+}
+
+// Types text into the focused window, a line break as Return (xdotool's own line break is a key
+// Qt does not know).
+inline bool typeText(const QString &text)
+{
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if ((i > 0 && !pressKeys({ u"Return"_s })) ||
+            (!lines[i].isEmpty() && !run(u"xdotool"_s, { u"type"_s, u"--"_s, lines[i] }).ok))
+            return false;
+    }
+    return true;
+}
+
+// Another X client on the desktop: holds key combinations as a desktop's own shortcuts do, sees
+// whether someone holds the whole keyboard, and reads what a window shows.
+class XClient
+{
+public:
+    XClient()
+        : m_connection(xcb_connect(nullptr, nullptr))
+    {
+    }
+    ~XClient() { xcb_disconnect(m_connection); }
+    XClient(const XClient &) = delete;
+    XClient &operator=(const XClient &) = delete;
+
+    // A passive grab on the root window with exactly these modifiers, for every keycode of the
+    // keysym: enough to refuse the program's grab of that combination.
+    bool grabKey(xcb_keysym_t keysym, std::uint16_t modifiers)
+    {
+        if (xcb_connection_has_error(m_connection))
+            return false;
+        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection);
+        xcb_keycode_t *keycodes = xcb_key_symbols_get_keycode(symbols, keysym);
+        bool grabbed = keycodes && *keycodes != XCB_NO_SYMBOL;
+        for (const xcb_keycode_t *code = keycodes; code && *code != XCB_NO_SYMBOL; ++code) {
+            const xcb_void_cookie_t cookie = xcb_grab_key_checked(m_connection, 1, root(),
+                modifiers, *code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+                std::free(error);
+                grabbed = false;
+            }
+        }
+        std::free(keycodes);
+        xcb_key_symbols_free(symbols);
+        return grabbed;
+    }
+
+    // Whether another client holds the keyboard, as the shortcut recorder does while it records.
+    // The server tells only by trying: the grab and its release go out in one write, which the
+    // server handles in one go, so a granted grab never stands in the recorder's way.
+    bool keyboardGrabbed()
+    {
+        if (xcb_connection_has_error(m_connection))
+            return false;
+        const xcb_grab_keyboard_cookie_t cookie = xcb_grab_keyboard(
+            m_connection, 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        const std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> reply(
+            xcb_grab_keyboard_reply(m_connection, cookie, nullptr), &std::free);
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+
+    // How many pixels of a window's content have exactly this colour (0xRRGGBB); -1 if it cannot
+    // be read. Only a window on top shows what it draws: there is no compositor.
+    qsizetype pixelsOfColour(const QString &window, std::uint32_t colour)
+    {
+        if (xcb_connection_has_error(m_connection))
+            return -1;
+        const auto id = xcb_window_t(window.toUInt());
+        using Geometry = std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)>;
+        const Geometry geometry(
+            xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), nullptr),
+            &std::free);
+        if (!geometry || geometry->depth != 24)
+            return -1;
+        using Image = std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)>;
+        const Image image(xcb_get_image_reply(m_connection,
+                              xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, 0, 0,
+                                  geometry->width, geometry->height, ~0u),
+                              nullptr),
+            &std::free);
+        // Depth 24 comes as 32-bit pixels in the server's byte order: little-endian on Xvfb here.
+        if (!image || xcb_get_setup(m_connection)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+            return -1;
+        const auto *pixels =
+            reinterpret_cast<const std::uint32_t *>(xcb_get_image_data(image.get()));
+        const int count = xcb_get_image_data_length(image.get()) / 4;
+        return std::count_if(pixels, pixels + count,
+            [&](std::uint32_t pixel) { return (pixel & 0xffffff) == colour; });
+    }
+
+private:
+    xcb_window_t root() const
+    {
+        return xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    }
+
+    xcb_connection_t *m_connection;
+};
 
 // --- The application ----------------------------------------------------------------------------
 
@@ -264,6 +413,8 @@ public:
         // claims https first: the folder it searches holds none.
         m_environment.insert(u"BROWSER"_s, browser);
         m_environment.insert(u"XDG_DATA_DIRS"_s, m_folder.path());
+        // The desktop's icon themes are found there too, so the windows look as they do for users.
+        QFile::link(u"/usr/share/icons"_s, m_folder.filePath(u"icons"_s));
     }
 
     // A test that failed half-way must not leave the program to the harness.
@@ -298,6 +449,19 @@ public:
                    },
                    patienceMs) &&
             m_process.state() == QProcess::Running;
+    }
+
+    // A second start while this one runs: it hands over to this one, which opens its settings,
+    // and exits 0 at once.
+    bool startSecond()
+    {
+        QProcess second;
+        second.setProcessEnvironment(m_environment);
+        second.setProcessChannelMode(QProcess::ForwardedChannels);
+        second.setStandardInputFile(QProcess::nullDevice());
+        second.start(program(), {});
+        return second.waitForFinished(patienceMs) && second.exitStatus() == QProcess::NormalExit &&
+            second.exitCode() == 0;
     }
 
     // SIGTERM, as a session's end sends it: true when the program quit cleanly with status 0

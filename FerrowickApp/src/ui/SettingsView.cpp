@@ -256,6 +256,8 @@ SettingsView::SettingsView(AppContainer &container, QWidget *parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The keyboard starts in the first field, not on the scroll area around it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto *content = new QWidget(scroll);
     auto *outer = new QVBoxLayout(content);
     // Half of the bottom margin gives way to a message line before a scroll bar has to appear.
