@@ -1,25 +1,13 @@
 #include "ui/MainMenu.h"
 
-#include "AppContainer.h"
-#include "FakeDesktop.h"
-#include "FakeHotkeyBackend.h"
-#include "FakePreferences.h"
-#include "FakeTransport.h"
-#include "platform/SecretServiceKeychain.h"
+#include "AppTestSupport.h"
 
-#include <QApplication>
 #include <QSignalSpy>
-#include <QTest>
 
 using namespace Ferrowick;
 using namespace FWKit;
 using namespace Qt::StringLiterals;
 using MaybeCombo = std::optional<FWKeyCombo>;
-
-namespace {
-constexpr std::uint32_t commandOptionShift =
-    FWModifier::command | FWModifier::option | FWModifier::shift;
-}
 
 class MainMenuTest : public QObject
 {
@@ -31,22 +19,13 @@ private slots:
         QTest::addColumn<MaybeCombo>("combo");
         QTest::addColumn<QString>("keys"); // portable text; empty: no key equivalent
         QTest::addColumn<QString>("title");
-
         QTest::newRow("no shortcut") << MaybeCombo() << QString() << u"New Shrink"_s;
-        QTest::newRow("letter") << MaybeCombo({ 1, commandOptionShift }) << u"Ctrl+Alt+Shift+S"_s
-                                << u"New Shrink"_s;
-        QTest::newRow("Control-F5")
-            << MaybeCombo({ 96, FWModifier::control }) << u"Meta+F5"_s << u"New Shrink"_s;
-        QTest::newRow("space by key code")
-            << MaybeCombo({ 49, FWModifier::command }) << u"Ctrl+Space"_s << u"New Shrink"_s;
-        QTest::newRow("forward delete")
-            << MaybeCombo({ 117, FWModifier::option }) << u"Alt+Del"_s << u"New Shrink"_s;
-        QTest::newRow("punctuation")
-            << MaybeCombo({ 43, FWModifier::command }) << u"Ctrl+,"_s << u"New Shrink"_s;
+        QTest::newRow("in the table")
+            << MaybeCombo({ 1, FWModifier::command | FWModifier::option | FWModifier::control })
+            << u"Meta+Ctrl+Alt+S"_s << u"New Shrink"_s;
+        // A menu cannot show it: the title does, in the library's notation.
         QTest::newRow("key outside the table") << MaybeCombo({ 200, FWModifier::command })
                                                << QString() << u"New Shrink (\u2318key#200)"_s;
-        QTest::newRow("keypad key") << MaybeCombo({ 82, FWModifier::command }) << QString()
-                                    << u"New Shrink (\u2318key#82)"_s;
     }
     void rows()
     {
@@ -60,18 +39,11 @@ private slots:
 
     void menuFollowsTheContainer()
     {
-        if (qEnvironmentVariable("FERROWICK_HARNESS") != u"1"_s)
-            QSKIP("only in the headless harness: never the user's keyring");
-        SecretServiceKeychain keychain;
-        KeychainCredentialStore(keychain, AppContainer::serviceID).setLogin(u"jane"_s);
-        KeychainCredentialStore(keychain, AppContainer::serviceID).setPassword(u"pw"_s);
-        FWTest::FakePreferences preferences;
-        FWTest::FakeDesktop desktop;
-        FWTest::FakeHotkeyBackend backend;
-        auto transport = std::make_shared<FWTest::FakeTransport>();
-        transport->answer(200, R"([{"batch":"scans"},{"batch":"holiday photos"}])");
-        AppContainer container({ preferences, keychain, transport, desktop, desktop, desktop,
-            backend, ServiceURLs::production(), false });
+        SKIP_OUTSIDE_HARNESS();
+        FWTest::TestApp app;
+        QVERIFY(app.storeCredentials(u"jane"_s, u"pw"_s));
+        app.transport->answer(200, R"([{"batch":"scans"},{"batch":"holiday photos"}])");
+        AppContainer &container = app.build();
         MainMenu menu(container);
         QSignalSpy settings(&container, &AppContainer::settingsRequested);
 
@@ -81,18 +53,20 @@ private slots:
                 result << (action->isSeparator() ? u"-"_s : action->text());
             return result;
         };
-        const QStringList rows { u"New Batch"_s, u"New Shrink"_s, u"New Paste"_s, u"Batches"_s,
-            u"-"_s, u"Check for Updates\u2026"_s, u"Settings\u2026"_s, u"Quit"_s };
-        QCOMPARE(titles(&menu), rows);
+        QCOMPARE(titles(&menu),
+            QStringList({ u"New Batch"_s, u"New Shrink"_s, u"New Paste"_s, u"Batches"_s, u"-"_s,
+                u"Check for Updates\u2026"_s, u"Settings\u2026"_s, u"Quit"_s }));
         QCOMPARE(menu.actions().at(1)->shortcut().toString(), u"Ctrl+Alt+Shift+S"_s);
         QCOMPARE(menu.actions().at(6)->shortcut().toString(), u"Ctrl+,"_s);
         QMenu *batches = menu.actions().at(3)->menu();
         QVERIFY(batches->actions().isEmpty());
 
-        refreshBatches(container);
+        QSignalSpy changed(&container.appModel(), &AppModel::batchesChanged);
+        container.appModel().refreshBatches();
+        QTRY_COMPARE(changed.size(), 1);
         QCOMPARE(titles(batches), QStringList({ u"scans"_s, u"holiday photos"_s }));
         batches->actions().at(0)->trigger();
-        QTRY_COMPARE(desktop.log, QStringList { u"open https://jane.ferrowick.app/scans"_s });
+        QTRY_COMPARE(app.desktop.log, QStringList { u"open https://jane.ferrowick.app/scans"_s });
         // A name that makes no page: the model refuses, the settings window opens instead.
         batches->actions().at(1)->trigger();
         QCOMPARE(settings.size(), 1);
@@ -103,14 +77,6 @@ private slots:
         container.setHotkeyConfiguration(next);
         QCOMPARE(menu.actions().at(1)->text(), u"New Shrink (\u2318key#200)"_s);
         QVERIFY(menu.actions().at(1)->shortcut().isEmpty());
-    }
-
-private:
-    static void refreshBatches(AppContainer &container)
-    {
-        QSignalSpy changed(&container.appModel(), &AppModel::batchesChanged);
-        container.appModel().refreshBatches();
-        QTRY_COMPARE(changed.size(), 1);
     }
 };
 

@@ -2,28 +2,20 @@
 // FERROWICK_SCREENSHOTS=<folder> also saves pictures of it in a light and a dark palette.
 #include "ui/PasteForm.h"
 
-#include "AppContainer.h"
-#include "FakeDesktop.h"
-#include "FakeHotkeyBackend.h"
-#include "FakePreferences.h"
-#include "FakeTransport.h"
-#include "platform/SecretServiceKeychain.h"
+#include "AppTestSupport.h"
 #include "ui/PastePanel.h"
 #include "ui/PastePanelController.h"
 
 #include <FWKit/NoticeCopy.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleFactory>
-#include <QTest>
 
 using namespace Ferrowick;
 using namespace FWKit;
@@ -54,28 +46,40 @@ class PasteFormTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase()
+    std::optional<FWTest::TestApp> m_app;
+    std::unique_ptr<PastePanelController> m_controller;
+
+    PasteForm *open()
     {
-        if (qEnvironmentVariable("FERROWICK_HARNESS") != u"1"_s)
-            QSKIP("only in the headless harness: never the user's keyring or display");
+        m_controller->open();
+        [&] { QTRY_VERIFY(m_controller->panel()->isActiveWindow()); }();
+        return m_controller->form();
     }
+
+    // Submits with the paste request held at the transport until the gate opens.
+    void submitHeld(PasteForm *form)
+    {
+        const qsizetype sent = m_app->transport->requests.size();
+        if (form->textArea()->toPlainText().isEmpty())
+            form->textArea()->setPlainText(u"draft"_s);
+        form->submit();
+        QTRY_COMPARE(m_app->transport->requests.size(), sent + 1);
+    }
+
+private slots:
+    void initTestCase() { SKIP_OUTSIDE_HARNESS(); }
 
     void init()
     {
-        setCredentials(true);
-        m_transport = std::make_shared<FWTest::FakeTransport>();
-        m_desktop = FWTest::FakeDesktop();
-        m_container =
-            std::make_unique<AppContainer>(AppServices { m_preferences, m_keychain, m_transport,
-                m_desktop, m_desktop, m_desktop, m_backend, ServiceURLs::production(), false });
-        m_controller = std::make_unique<PastePanelController>(*m_container);
+        m_app.emplace();
+        QVERIFY(m_app->storeCredentials(u"jane"_s, u"pw"_s));
+        m_controller = std::make_unique<PastePanelController>(m_app->build());
     }
 
     void cleanup()
     {
         m_controller.reset();
-        m_container.reset();
+        m_app.reset();
     }
 
     void languages_data()
@@ -95,29 +99,27 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(QStringList, offered);
         const bool loaded = offered.size() > 1;
-        m_transport->heldPathSuffix = u"/valid_languages"_s;
-        m_transport->answer(status, answer);
-        m_transport->answer(status, answer);
+        FWTest::FakeTransport &transport = *m_app->transport;
+        transport.heldPathSuffix = u"/valid_languages"_s;
+        transport.answer(status, answer);
+        transport.answer(status, answer);
         PasteForm *form = open();
-        QTRY_COMPARE(m_transport->requests.size(), 1);
+        QTRY_COMPARE(transport.requests.size(), 1);
         QCOMPARE(entries(form->languagePicker()), QStringList { PasteForm::noLanguage });
         QVERIFY(!form->languagePicker()->isEnabled());
-        m_transport->gate.open();
+        transport.gate.open();
         QTRY_COMPARE(entries(form->languagePicker()), offered);
         QCOMPARE(form->languagePicker()->isEnabled(), loaded);
         QVERIFY(form->submitButton()->isEnabled());
-        if (loaded) {
-            QCOMPARE(form->language(), u"Plain Text"_s);
-            form->languagePicker()->setCurrentIndex(1);
-            QCOMPARE(form->language(), u"C++"_s);
-        }
 
         // Only a list that arrived is kept, and then nobody asks again.
-        reopen();
-        QTRY_COMPARE(m_transport->requests.size(), loaded ? 1 : 2);
-        m_transport->gate.open();
+        m_controller->close();
+        QTRY_VERIFY(!m_controller->isVisible());
+        open();
+        QTRY_COMPARE(transport.requests.size(), loaded ? 1 : 2);
+        transport.gate.open();
         const QString notice = NoticeCopy::title + u": "_s + NoticeCopy::apiIssue;
-        QTRY_COMPARE(m_desktop.log, loaded ? QStringList() : QStringList(2, notice));
+        QTRY_COMPARE(m_app->desktop.log, loaded ? QStringList() : QStringList(2, notice));
         QTRY_COMPARE(entries(m_controller->form()->languagePicker()), offered);
     }
 
@@ -158,10 +160,11 @@ private slots:
         QFETCH(QByteArray, sent);
         QFETCH(QString, sheet);
         QFETCH(bool, hides);
-        setCredentials(loggedIn);
-        m_container->setLanguages({ u"Plain Text"_s, u"C++"_s });
-        m_transport->answer(status, answer);
-        QSignalSpy settings(m_container.get(), &AppContainer::settingsRequested);
+        if (!loggedIn)
+            QVERIFY(m_app->storeCredentials(u"jane"_s, {}));
+        m_app->container->setLanguages({ u"Plain Text"_s, u"C++"_s });
+        m_app->transport->answer(status, answer);
+        QSignalSpy settings(m_app->container.get(), &AppContainer::settingsRequested);
 
         PasteForm *form = open();
         QSignalSpy closeRequests(form, &PasteForm::closeRequested);
@@ -182,13 +185,8 @@ private slots:
         } else {
             QTRY_VERIFY(form->sheet() && form->sheet()->isVisible());
             QCOMPARE(sheetText(form), sheet);
-            QCOMPARE(form->sheet()->width(), PasteForm::sheetWidth);
-            QCOMPARE(form->sheet()->windowModality(), Qt::WindowModal);
-            QCOMPARE(form->sheet()->findChild<QLabel *>()->alignment(), Qt::AlignCenter);
-            QPushButton *ok = form->sheet()->findChild<QPushButton *>();
-            QCOMPARE(ok->text(), u"OK"_s);
-            QVERIFY(ok->isDefault());
-            QTest::mouseClick(ok, Qt::LeftButton);
+            QCOMPARE(form->sheet()->windowModality(), Qt::WindowModal); // the form waits for it
+            QTest::mouseClick(form->sheet()->findChild<QPushButton *>(), Qt::LeftButton);
             QTRY_VERIFY(!form->sheet());
             QCOMPARE(settings.size(), 0);
         }
@@ -198,7 +196,7 @@ private slots:
         else
             QCOMPARE(form->textArea()->toPlainText(), text); // kept for another try
         QByteArrayList bodies;
-        for (const HTTPRequest &request : std::as_const(m_transport->requests))
+        for (const HTTPRequest &request : std::as_const(m_app->transport->requests))
             if (request.url.path() == u"/api/paste"_s)
                 bodies << request.body.value_or(QByteArray());
         QCOMPARE(bodies, sent.isEmpty() ? QByteArrayList() : QByteArrayList { sent });
@@ -206,24 +204,25 @@ private slots:
 
     void busyThenRetry()
     {
-        m_container->setLanguages({ u"Plain Text"_s });
-        m_transport->heldPathSuffix = u"/paste"_s;
-        m_transport->answer(500, {});
-        m_transport->answer(200, copied);
+        FWTest::FakeTransport &transport = *m_app->transport;
+        m_app->container->setLanguages({ u"Plain Text"_s });
+        transport.heldPathSuffix = u"/paste"_s;
+        transport.answer(500, {});
+        transport.answer(200, copied);
         PasteForm *form = open();
         QTest::keyClicks(form->textArea(), u"draft"_s);
         QVERIFY(!form->busyIndicator()->isVisible());
         QTest::mouseClick(form->submitButton(), Qt::LeftButton);
-        QTRY_COMPARE(m_transport->requests.size(), 1);
+        QTRY_COMPARE(transport.requests.size(), 1);
         QVERIFY(form->busyIndicator()->isVisible());
         QVERIFY(!form->submitButton()->isEnabled());
         QVERIFY(!form->languagePicker()->isEnabled());
         // Neither the button nor the keys start a second one.
         QTest::mouseClick(form->submitButton(), Qt::LeftButton);
         QTest::keyClick(form->textArea(), Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(m_transport->requests.size(), 1);
+        QCOMPARE(transport.requests.size(), 1);
 
-        m_transport->gate.open();
+        transport.gate.open();
         QTRY_COMPARE(sheetText(form), NoticeCopy::apiIssue);
         QVERIFY(!form->busyIndicator()->isVisible());
         QVERIFY(form->submitButton()->isEnabled());
@@ -234,35 +233,35 @@ private slots:
 
         // The same form again: the success sheet, dismissed with Return, hides the panel.
         QTest::keyClick(form->textArea(), Qt::Key_Return, Qt::ControlModifier);
-        QTRY_COMPARE(m_transport->requests.size(), 2);
-        m_transport->gate.open();
+        QTRY_COMPARE(transport.requests.size(), 2);
+        transport.gate.open();
         QTRY_COMPARE(sheetText(form), copiedSheet);
         QTest::keyClick(form->sheet(), Qt::Key_Return);
         QTRY_VERIFY(!m_controller->isVisible());
-        QCOMPARE(m_desktop.clipboard, pasteURL);
+        QCOMPARE(m_app->desktop.clipboard, pasteURL);
     }
 
     void hidingThePanelMidway()
     {
-        m_container->setLanguages({ u"Plain Text"_s });
-        m_transport->heldPathSuffix = u"/paste"_s;
-        m_transport->answer(200, copied);
-        m_transport->answer(500, {});
+        m_app->container->setLanguages({ u"Plain Text"_s });
+        m_app->transport->heldPathSuffix = u"/paste"_s;
+        m_app->transport->answer(200, copied);
+        m_app->transport->answer(500, {});
 
         // The answer comes after the panel was hidden: the paste is made, no sheet floats alone.
         PasteForm *form = open();
         submitHeld(form);
         m_controller->toggle();
         QTRY_VERIFY(!m_controller->isVisible());
-        m_transport->gate.open();
+        m_app->transport->gate.open();
         QTRY_VERIFY(!form->isSubmitting());
-        QCOMPARE(m_desktop.clipboard, pasteURL);
+        QCOMPARE(m_app->desktop.clipboard, pasteURL);
         QVERIFY(!form->sheet());
 
         // A sheet on screen goes with the panel.
         form = open();
         submitHeld(form);
-        m_transport->gate.open();
+        m_app->transport->gate.open();
         QTRY_VERIFY(form->sheet());
         const QPointer<QDialog> sheet = form->sheet();
         m_controller->toggle();
@@ -280,17 +279,15 @@ private slots:
         QPalette dark(QColor(53, 53, 53));
         dark.setColor(QPalette::Base, QColor(36, 36, 36));
         dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-        m_container->setLanguages({ u"Plain Text"_s, u"C++"_s, u"Python"_s });
-        m_transport->heldPathSuffix = u"/paste"_s;
+        m_app->container->setLanguages({ u"Plain Text"_s, u"C++"_s, u"Python"_s });
+        m_app->transport->heldPathSuffix = u"/paste"_s;
         const QPalette light = QApplication::style()->standardPalette();
         for (const auto &[name, palette] :
             { std::pair { u"light"_s, light }, { u"dark"_s, dark } }) {
             QApplication::setPalette(palette);
-            m_transport->answer(200, copied);
+            m_app->transport->answer(200, copied);
             PasteForm *form = open();
             form->languagePicker()->setCurrentIndex(1);
-            form->textArea()->setPlainText(
-                u"#include <cstdio>\n\nint main()\n{\n    std::puts(\"Hello\");\n}\n"_s);
             const auto shoot = [&](const QString &state) {
                 QTest::qWait(50); // the last paint on screen; for the pictures only
                 const QRect area = m_controller->panel()->frameGeometry();
@@ -298,56 +295,18 @@ private slots:
                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                             .save(u"%1/paste-%2-%3.png"_s.arg(folder, state, name)));
             };
+            form->textArea()->setPlainText(
+                u"#include <cstdio>\n\nint main()\n{\n    std::puts(\"Hello\");\n}\n"_s);
             shoot(u"form"_s);
             submitHeld(form);
             shoot(u"busy"_s);
-            m_transport->gate.open();
+            m_app->transport->gate.open();
             QTRY_VERIFY(form->sheet() && QTest::qWaitForWindowExposed(form->sheet()));
             shoot(u"sheet"_s);
             form->sheet()->accept();
             QTRY_VERIFY(!m_controller->isVisible());
         }
     }
-
-private:
-    PasteForm *open()
-    {
-        m_controller->open();
-        [&] { QTRY_VERIFY(m_controller->panel()->isActiveWindow()); }();
-        return m_controller->form();
-    }
-
-    PasteForm *reopen()
-    {
-        m_controller->close();
-        [&] { QTRY_VERIFY(!m_controller->isVisible()); }();
-        return open();
-    }
-
-    // Submits with the paste request held at the transport until the gate opens.
-    void submitHeld(PasteForm *form)
-    {
-        const qsizetype sent = m_transport->requests.size();
-        if (form->textArea()->toPlainText().isEmpty())
-            form->textArea()->setPlainText(u"draft"_s);
-        form->submit();
-        QTRY_COMPARE(m_transport->requests.size(), sent + 1);
-    }
-
-    // An empty password is no login, as far as the model is concerned.
-    void setCredentials(bool complete)
-    {
-        KeychainCredentialStore store(m_keychain, AppContainer::serviceID);
-        QVERIFY(store.setLogin(u"jane"_s) && store.setPassword(complete ? u"pw"_s : QString()));
-    }
-
-    SecretServiceKeychain m_keychain;
-    FWTest::FakePreferences m_preferences;
-    std::shared_ptr<FWTest::FakeTransport> m_transport;
-    FWTest::FakeDesktop m_desktop;
-    FWTest::FakeHotkeyBackend m_backend;
-    std::unique_ptr<AppContainer> m_container;
-    std::unique_ptr<PastePanelController> m_controller;
 };
 
 QTEST_MAIN(PasteFormTest)
