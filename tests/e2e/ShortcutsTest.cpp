@@ -3,52 +3,10 @@
 #include <QSettings>
 
 #include <X11/keysym.h>
-#include <cstdlib>
-#include <memory>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 using namespace E2E;
 
 namespace {
-
-// Another X client holding a combination on the root window, as a desktop's own shortcut does.
-// Only the exact modifiers: enough to refuse the program's grab of that combination.
-class ForeignGrab
-{
-public:
-    ForeignGrab()
-        : m_connection(xcb_connect(nullptr, nullptr))
-    {
-    }
-    ~ForeignGrab() { xcb_disconnect(m_connection); }
-    ForeignGrab(const ForeignGrab &) = delete;
-    ForeignGrab &operator=(const ForeignGrab &) = delete;
-
-    bool grab(xcb_keysym_t keysym, std::uint16_t modifiers)
-    {
-        if (xcb_connection_has_error(m_connection))
-            return false;
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
-        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(m_connection);
-        xcb_keycode_t *keycodes = xcb_key_symbols_get_keycode(symbols, keysym);
-        bool grabbed = keycodes && *keycodes != XCB_NO_SYMBOL;
-        for (const xcb_keycode_t *code = keycodes; code && *code != XCB_NO_SYMBOL; ++code) {
-            const xcb_void_cookie_t cookie = xcb_grab_key_checked(
-                m_connection, 1, root, modifiers, *code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
-                std::free(error);
-                grabbed = false;
-            }
-        }
-        std::free(keycodes);
-        xcb_key_symbols_free(symbols);
-        return grabbed;
-    }
-
-private:
-    xcb_connection_t *m_connection;
-};
 
 QStringList hotkeyMessages()
 {
@@ -103,8 +61,8 @@ private slots:
 
     void combinationHeldElsewhereLeavesTheOthers()
     {
-        ForeignGrab other;
-        QVERIFY(other.grab(XK_s, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT));
+        XClient other;
+        QVERIFY(other.grabKey(XK_s, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT));
         App app(m_provider);
         QVERIFY(app.start());
         QVERIFY(pressKeys({ u"ctrl+alt+shift+s"_s, u"ctrl+alt+shift+b"_s, u"ctrl+alt+shift+o"_s,
