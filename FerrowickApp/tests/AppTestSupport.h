@@ -12,10 +12,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPalette>
 #include <QProcess>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
 
@@ -29,6 +33,27 @@
     QSKIP("only in the headless harness")
 
 namespace FWTest {
+
+// The screenshot cases run when FERROWICK_SCREENSHOTS names a folder (made here). They draw in
+// Fusion, once with its light palette and once with a dark one, for a person to look at both.
+inline QString screenshotFolder()
+{
+    const QString folder = qEnvironmentVariable("FERROWICK_SCREENSHOTS");
+    if (!folder.isEmpty())
+        QDir().mkpath(folder);
+    return folder;
+}
+
+inline QList<std::pair<QString, QPalette>> screenshotPalettes()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Qt derives the other roles from the button and window colours.
+    QPalette dark(QColor(0x3a, 0x3a, 0x3a), QColor(0x2d, 0x2d, 0x2d));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+    return { { QStringLiteral("light"), QApplication::style()->standardPalette() },
+        { QStringLiteral("dark"), dark } };
+}
 
 // The debug log's messages since clearLog(), without their timestamps.
 inline QStringList logLines()

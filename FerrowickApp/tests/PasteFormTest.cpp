@@ -271,19 +271,12 @@ private slots:
 
     void screenshots()
     {
-        const QString folder = qEnvironmentVariable("FERROWICK_SCREENSHOTS");
+        const QString folder = FWTest::screenshotFolder();
         if (folder.isEmpty())
             QSKIP("FERROWICK_SCREENSHOTS names no folder");
-        QVERIFY(QDir().mkpath(folder));
-        QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
-        QPalette dark(QColor(53, 53, 53));
-        dark.setColor(QPalette::Base, QColor(36, 36, 36));
-        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
         m_app->container->setLanguages({ u"Plain Text"_s, u"C++"_s, u"Python"_s });
         m_app->transport->heldPathSuffix = u"/paste"_s;
-        const QPalette light = QApplication::style()->standardPalette();
-        for (const auto &[name, palette] :
-            { std::pair { u"light"_s, light }, { u"dark"_s, dark } }) {
+        for (const auto &[name, palette] : FWTest::screenshotPalettes()) {
             QApplication::setPalette(palette);
             m_app->transport->answer(200, copied);
             PasteForm *form = open();

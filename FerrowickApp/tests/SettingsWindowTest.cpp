@@ -218,19 +218,12 @@ private slots:
 
     void screenshots()
     {
-        const QString folder = qEnvironmentVariable("FERROWICK_SCREENSHOTS");
+        const QString folder = screenshotFolder();
         if (folder.isEmpty())
             QSKIP("FERROWICK_SCREENSHOTS names no folder");
-        QVERIFY(QDir().mkpath(folder));
-        QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
         QIcon::setThemeName(u"Adwaita"_s);
         QVERIFY(m_app->storeCredentials(u"jane"_s, {}));
-        // Qt derives the other roles from the button and window colours.
-        QPalette dark(QColor(0x3a, 0x3a, 0x3a), QColor(0x2d, 0x2d, 0x2d));
-        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-        dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-        const QPalette light = QApplication::style()->standardPalette();
-        for (const auto &[name, palette] : { std::pair(u"light"_s, light), { u"dark"_s, dark } }) {
+        for (const auto &[name, palette] : screenshotPalettes()) {
             QApplication::setPalette(palette);
             SettingsWindow *window = open();
             QVERIFY(window);
