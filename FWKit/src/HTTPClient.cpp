@@ -1,5 +1,7 @@
 #include <FWKit/HTTPClient.h>
 
+#include <limits>
+
 namespace FWKit {
 
 namespace {
@@ -18,6 +20,16 @@ void applyHeaders(const HTTPClient::Headers &headers, HTTPRequest &request)
         request.setHeader(it.key().toUtf8(), it.value().toUtf8());
 }
 } // namespace
+
+std::chrono::milliseconds HTTPClient::timeoutFromEnvironment()
+{
+    bool ok = false;
+    const qlonglong ms = qEnvironmentVariable("FERROWICK_HTTP_TIMEOUT_MS").toLongLong(&ok);
+    // QNetworkRequest takes an int.
+    if (!ok || ms <= 0 || ms > std::numeric_limits<int>::max())
+        return defaultTimeout;
+    return std::chrono::milliseconds(ms);
+}
 
 HTTPRequest HTTPClient::getRequest(const QUrl &url, const Headers &headers) const
 {

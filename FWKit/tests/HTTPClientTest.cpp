@@ -123,6 +123,30 @@ private slots:
             FWError::transport("Connection refused"));
     }
 
+    void readsTheTimeoutFromTheEnvironment_data()
+    {
+        QTest::addColumn<QByteArray>("value"); // null: unset
+        QTest::addColumn<qint64>("expected");
+        const qint64 fallback = HTTPClient::defaultTimeout.count();
+        QTest::newRow("unset") << QByteArray() << fallback;
+        QTest::newRow("set") << QByteArray("1500") << qint64(1500);
+        QTest::newRow("zero") << QByteArray("0") << fallback;
+        QTest::newRow("negative") << QByteArray("-5") << fallback;
+        QTest::newRow("not a number") << QByteArray("2s") << fallback;
+        QTest::newRow("beyond an int") << QByteArray("4294967296") << fallback;
+    }
+    void readsTheTimeoutFromTheEnvironment()
+    {
+        QFETCH(QByteArray, value);
+        if (value.isNull())
+            qunsetenv("FERROWICK_HTTP_TIMEOUT_MS");
+        else
+            qputenv("FERROWICK_HTTP_TIMEOUT_MS", value);
+        const auto timeout = HTTPClient::timeoutFromEnvironment();
+        qunsetenv("FERROWICK_HTTP_TIMEOUT_MS");
+        QTEST(qint64(timeout.count()), "expected");
+    }
+
     void describesErrors()
     {
         const QString apiIssue("There was an issue contacting the API");

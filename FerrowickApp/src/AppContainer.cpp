@@ -64,8 +64,8 @@ AppContainer::AppContainer(AppServices services, QObject *parent)
     m_updater->start();
     // Before anything reads credentials.
     CredentialMigration::migrateIfNeeded(m_services.preferences, m_store);
-    m_manager =
-        std::make_unique<FWManager>(HTTPClient(m_services.transport), m_store, m_services.urls);
+    m_manager = std::make_unique<FWManager>(
+        HTTPClient(m_services.transport, m_services.requestTimeout), m_store, m_services.urls);
     m_appModel = std::make_unique<AppModel>(
         *m_manager, m_store, m_services.pasteboard, m_services.notifier, m_services.browser);
     m_hotkeyConfiguration = m_hotkeyStore.load();

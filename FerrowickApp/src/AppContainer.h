@@ -6,6 +6,7 @@
 #include <FWKit/FWHotkeyRef.h>
 #include <FWKit/FWHotkeys.h>
 #include <FWKit/FWManager.h>
+#include <FWKit/HTTPClient.h>
 #include <FWKit/HTTPTransport.h>
 #include <FWKit/HotkeyBackend.h>
 #include <FWKit/HotkeyStore.h>
@@ -41,6 +42,7 @@ struct AppServices
     FWKit::HotkeyBackend &hotkeys;
     FWKit::ServiceURLs urls = FWKit::ServiceURLs::fromEnvironment();
     bool automaticUpdateChecks = true;
+    std::chrono::milliseconds requestTimeout = FWKit::HTTPClient::defaultTimeout;
 };
 
 // Owns every long-lived object of the application and runs the launch sequence. Main thread only.

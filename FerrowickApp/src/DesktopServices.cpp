@@ -40,6 +40,7 @@ AppServices DesktopServices::appServices()
         .hotkeys = m_hotkeys,
         .urls = FWKit::ServiceURLs::fromEnvironment(),
         .automaticUpdateChecks = FERROWICK_UPDATE_CHECK,
+        .requestTimeout = FWKit::HTTPClient::timeoutFromEnvironment(),
     };
 }
 

@@ -428,6 +428,11 @@ public:
 
     static QString program() { return QStringLiteral(FERROWICK_APP); }
     QProcessEnvironment environment() const { return m_environment; }
+    // What the next start() sees, e.g. a shortened request timeout.
+    void setEnvironmentVariable(const QString &name, const QString &value)
+    {
+        m_environment.insert(name, value);
+    }
     QProcess &process() { return m_process; }
 
     // Starts the program and waits until its shortcuts are registered. The launch line is written

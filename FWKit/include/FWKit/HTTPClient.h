@@ -28,7 +28,11 @@ public:
 
     static constexpr std::chrono::milliseconds defaultTimeout { 60'000 };
 
-    // The timeout is a seam for tests; the application always uses the default.
+    // FERROWICK_HTTP_TIMEOUT_MS (a positive whole number) when set, else the default: the fault
+    // tests shorten it so that a stalled provider fails in seconds.
+    static std::chrono::milliseconds timeoutFromEnvironment();
+
+    // The timeout is a seam for tests; the application uses timeoutFromEnvironment().
     explicit HTTPClient(std::shared_ptr<HTTPTransport> transport,
         std::chrono::milliseconds timeout = defaultTimeout)
         : m_transport(std::move(transport))
