@@ -1,7 +1,9 @@
 #include "FakeProviderProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -77,16 +79,36 @@ bool FakeProviderProcess::start(const ProviderOptions &options)
     m_origin.clear();
     m_baseUrl.clear();
     m_caFile.clear();
-    m_dir = std::make_unique<QTemporaryDir>();
-    if (!m_dir->isValid()) {
-        qWarning("FakeProviderProcess: no temporary folder: %s", qPrintable(m_dir->errorString()));
+    m_certificateFiles = {};
+    // Given files are copied before the last run's folder goes: they may be in it.
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid()) {
+        qWarning("FakeProviderProcess: no temporary folder: %s", qPrintable(dir->errorString()));
         return false;
     }
-
-    QStringList arguments { "--make-certs", m_dir->filePath("certs"), "--exit-on-stdin-eof" };
-    if (options.certificate == ProviderCertificate::WrongHost)
-        arguments << "--cert-host"
-                  << "wronghost.invalid";
+    const QString certificates = dir->filePath("certs");
+    QStringList arguments { "--exit-on-stdin-eof" };
+    if (options.certificateFiles) {
+        const CertificateFiles given = *options.certificateFiles;
+        const CertificateFiles copies { certificates + "/server.pem", certificates + "/server.key",
+            certificates + "/ca.pem" };
+        if (!QDir().mkpath(certificates) || !QFile::copy(given.certificate, copies.certificate) ||
+            !QFile::copy(given.key, copies.key) || !QFile::copy(given.ca, copies.ca)) {
+            qWarning("FakeProviderProcess: cannot copy the certificate files");
+            return false;
+        }
+        arguments << "--cert" << copies.certificate << "--key" << copies.key << "--ca" << copies.ca;
+        m_certificateFiles.key = copies.key;
+    } else {
+        arguments << "--make-certs" << certificates;
+        if (options.certificate == ProviderCertificate::WrongHost)
+            arguments << "--cert-host"
+                      << "wronghost.invalid";
+        m_certificateFiles.key = certificates + "/server.key";
+    }
+    m_dir = std::move(dir);
+    if (options.port != 0)
+        arguments << "--port" << QString::number(options.port);
     for (const auto &account : options.accounts)
         arguments << "--account" << accountArgument(account);
     if (options.logRequests)
@@ -126,6 +148,8 @@ bool FakeProviderProcess::start(const ProviderOptions &options)
         else if (key == "ready")
             ready = true;
     }
+    m_certificateFiles.certificate = certificateFile;
+    m_certificateFiles.ca = m_caFile;
 
     m_ssl = QSslConfiguration::defaultConfiguration();
     if (!m_ssl.addCaCertificates(m_caFile)) {
@@ -182,6 +206,11 @@ QUrl FakeProviderProcess::baseUrl() const
 QString FakeProviderProcess::caFile() const
 {
     return m_caFile;
+}
+
+CertificateFiles FakeProviderProcess::certificateFiles() const
+{
+    return m_certificateFiles;
 }
 
 QProcessEnvironment FakeProviderProcess::serviceEnvironment() const

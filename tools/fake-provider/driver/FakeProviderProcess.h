@@ -64,10 +64,25 @@ enum class ProviderCertificate {
     WrongHost, // signed by caFile(), but for another host: trusted, yet wrong for 127.0.0.1
 };
 
+// The files of a served certificate: PEM certificate and key, and the CA that signed it.
+struct CertificateFiles
+{
+    QString certificate {};
+    QString key {};
+    QString ca {};
+};
+
 struct ProviderOptions
 {
     QList<ProviderAccount> accounts {};
+    // The certificate made for this run; with `certificateFiles`, what kind those files are (so
+    // that the helper's own calls accept a wrong host).
     ProviderCertificate certificate = ProviderCertificate::Trusted;
+    // Serve these (copied at the start) instead of a fresh certificate, e.g. an earlier run's: a
+    // client that trusted it still does, or one that did not still does not.
+    std::optional<CertificateFiles> certificateFiles {};
+    // 0: any free port. An earlier run's port brings the provider back where clients look.
+    quint16 port = 0;
     bool logRequests = false; // one line per request on the test's standard error
 };
 
@@ -104,6 +119,8 @@ public:
     QUrl origin() const; // https://127.0.0.1:PORT
     QUrl baseUrl() const; // the one base of all three services, ending in /api/
     QString caFile() const;
+    // The files this run serves; they stay until the next start() or destruction.
+    CertificateFiles certificateFiles() const;
     // FERROWICK_SHRINK_API, _PASTE_API, _ACCOUNT_API and _CA_FILE pointing here.
     QProcessEnvironment serviceEnvironment() const;
 
@@ -132,6 +149,7 @@ private:
     QUrl m_origin;
     QUrl m_baseUrl;
     QString m_caFile;
+    CertificateFiles m_certificateFiles;
 };
 
 } // namespace FWTest

@@ -156,6 +156,29 @@ private slots:
         QVERIFY(finished.wait(10'000));
         QCOMPARE_NE(reply->error(), QNetworkReply::NoError);
     }
+
+    // A provider that comes back where clients look, with the certificate they already trust.
+    void restartKeepsPortAndCertificate()
+    {
+        FWTest::FakeProviderProcess restarted;
+        QVERIFY(restarted.start());
+        const QUrl origin = restarted.origin();
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        QVERIFY(ssl.addCaCertificates(restarted.caFile()));
+        QVERIFY(restarted.stop());
+        // Its own files, which this start replaces.
+        QVERIFY(restarted.start(
+            { .certificateFiles = restarted.certificateFiles(), .port = quint16(origin.port()) }));
+        QCOMPARE(restarted.origin(), origin);
+
+        QNetworkAccessManager network;
+        QNetworkRequest request(restarted.baseUrl().resolved(QUrl("valid_languages")));
+        request.setSslConfiguration(ssl);
+        std::unique_ptr<QNetworkReply> reply(network.get(request));
+        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+        QVERIFY(finished.wait(10'000));
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
+    }
 };
 
 QTEST_GUILESS_MAIN(FakeProviderTest)
