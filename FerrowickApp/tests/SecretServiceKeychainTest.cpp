@@ -144,8 +144,16 @@ private slots:
         QCOMPARE(keychain.copyMatching(query()).first, KeychainStatus::itemNotFound);
         QCOMPARE(keychain.add(item("new")), locked);
         QCOMPARE(keychain.updateMatching(query(), item("new")), locked);
+        // A locked item is not "nothing to remove": the delete fails and the item stays.
+        QCOMPARE(keychain.deleteMatching(query()), locked);
         QVERIFY(!store.setLogin(u"new"_s));
         QVERIFY(!store.setPassword(u"new"_s));
+        const QByteArray found = run(u"gdbus"_s,
+            { u"call"_s, u"--session"_s, u"--dest"_s, u"org.freedesktop.secrets"_s,
+                u"--object-path"_s, u"/org/freedesktop/secrets"_s, u"--method"_s,
+                u"org.freedesktop.Secret.Service.SearchItems"_s,
+                u"{'service': '%1', 'account': 'login'}"_s.arg(serviceID) });
+        QVERIFY2(found.startsWith("(@ao [], [objectpath "), found); // none unlocked, one locked
     }
 };
 

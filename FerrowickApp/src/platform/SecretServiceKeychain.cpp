@@ -92,6 +92,25 @@ GLibPtr<SecretValue> secretOf(const QByteArray &bytes)
     return GLibPtr<SecretValue>(secret_value_new(bytes.constData(), bytes.size(), "text/plain"));
 }
 
+// Every item matching the attributes: success with at least one, all unlocked, or the failure.
+// A synchronous search in the caller's context: libsecret's own clear call, failing for want of a
+// Secret Service, leaks the data of its D-Bus proxy's signal subscriptions.
+std::pair<std::int32_t, GLibPtr<GList>> unlockedItems(const ItemAttributes &item)
+{
+    GError *rawError = nullptr;
+    GLibPtr<GList> items(secret_service_search_sync(
+        nullptr, &itemSchema, item.table(), SECRET_SEARCH_ALL, nullptr, &rawError));
+    if (const GLibPtr<GError> error(rawError); error)
+        return { statusOf(error.get()), nullptr };
+    if (!items)
+        return { KeychainStatus::itemNotFound, nullptr };
+    for (GList *each = items.get(); each; each = each->next) {
+        if (secret_item_get_locked(SECRET_ITEM(each->data)))
+            return { SecretServiceKeychain::locked, nullptr };
+    }
+    return { KeychainStatus::success, std::move(items) };
+}
+
 } // namespace
 
 std::int32_t SecretServiceKeychain::add(const QVariantMap &attributes)
@@ -148,24 +167,14 @@ std::int32_t SecretServiceKeychain::updateMatching(
         return invalidParameters;
 
     // Changing the secret of the items themselves keeps their label and other attributes.
-    GError *rawError = nullptr;
-    const GLibPtr<GList> items(secret_service_search_sync(
-        nullptr, &itemSchema, item.table(), SECRET_SEARCH_ALL, nullptr, &rawError));
-    GLibPtr<GError> error(rawError);
-    if (error)
-        return statusOf(error.get());
-    if (!items)
-        return KeychainStatus::itemNotFound;
-    for (GList *each = items.get(); each; each = each->next) {
-        if (secret_item_get_locked(SECRET_ITEM(each->data)))
-            return locked;
-    }
-
+    const auto [status, items] = unlockedItems(item);
+    if (status != KeychainStatus::success)
+        return status;
     const GLibPtr<SecretValue> secret = secretOf(*data);
     for (GList *each = items.get(); each; each = each->next) {
+        GError *rawError = nullptr;
         secret_item_set_secret_sync(SECRET_ITEM(each->data), secret.get(), nullptr, &rawError);
-        error.reset(rawError);
-        if (error)
+        if (const GLibPtr<GError> error(rawError); error)
             return statusOf(error.get());
     }
     return KeychainStatus::success;
@@ -177,13 +186,17 @@ std::int32_t SecretServiceKeychain::deleteMatching(const QVariantMap &query)
     if (!item.valid())
         return invalidParameters;
 
-    GError *rawError = nullptr;
-    const gboolean removed =
-        secret_password_clearv_sync(&itemSchema, item.table(), nullptr, &rawError);
-    const GLibPtr<GError> error(rawError);
-    if (error)
-        return statusOf(error.get());
-    return removed ? KeychainStatus::success : KeychainStatus::itemNotFound;
+    // Item by item, like an update: a locked item is a failure, not "nothing removed".
+    const auto [status, items] = unlockedItems(item);
+    if (status != KeychainStatus::success)
+        return status;
+    for (GList *each = items.get(); each; each = each->next) {
+        GError *rawError = nullptr;
+        secret_item_delete_sync(SECRET_ITEM(each->data), nullptr, &rawError);
+        if (const GLibPtr<GError> error(rawError); error)
+            return statusOf(error.get());
+    }
+    return KeychainStatus::success;
 }
 
 } // namespace Ferrowick
