@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace Ferrowick;
@@ -21,6 +22,15 @@ QByteArray contents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Permission bits in octal; empty when absent.
+QString mode(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return u'0' + QString::number(info.st_mode & 07777, 8);
 }
 
 // The message part of each line, timestamps checked and cut off.
@@ -45,6 +55,9 @@ class DebugLogTest : public QObject
     Q_OBJECT
 
 private slots:
+    // Nothing masks the modes away: what is checked is the log's own choice.
+    void initTestCase() { ::umask(0); }
+
     void init()
     {
         m_state = std::make_unique<QTemporaryDir>();
@@ -62,6 +75,11 @@ private slots:
         const auto written = QDateTime::fromString(QString::fromUtf8(line.left(20)), Qt::ISODate);
         QVERIFY(qAbs(written.secsTo(QDateTime::currentDateTimeUtc())) < 60);
         QVERIFY(line.endsWith("menu: Settings\xE2\x80\xA6\n"));
+
+        // Private, and so is the missing state folder made on the way.
+        QCOMPARE(mode(m_state->path() + u"/state"_s), u"0700"_s);
+        QCOMPARE(mode(m_state->path() + u"/state/Ferrowick"_s), u"0700"_s);
+        QCOMPARE(mode(DebugLog::filePath()), u"0600"_s);
     }
 
     void linesFromSeveralThreadsKeepCallOrder()
@@ -112,6 +130,7 @@ private slots:
         QCOMPARE(after.startsWith("xxx"), !restarted);
         QVERIFY(after.endsWith(" next\n"));
         QCOMPARE(after.size(), restarted ? 26 : size + 26);
+        QCOMPARE(mode(DebugLog::filePath()), u"0600"_s);
     }
 
     void unwritableFolderLosesTheLineQuietly()
