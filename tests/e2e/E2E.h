@@ -4,12 +4,15 @@
 // desktop tools a user's actions go through (xdotool, xclip, secret-tool, the notification mock).
 // Every wait is bounded; the tests run only inside scripts/headless.
 
+#include "Evidence.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
 #include <QSize>
@@ -77,6 +80,8 @@ inline ToolRun run(const QString &program, const QStringList &arguments,
 
 inline bool storeSecret(const QString &account, const QByteArray &value)
 {
+    if (account == u"password"_s)
+        Evidence::noteSecret(u"password"_s, value);
     return run(u"secret-tool"_s,
         { u"store"_s, u"--label=Ferrowick "_s + account, u"service"_s, serviceID, u"account"_s,
             account },
@@ -88,7 +93,16 @@ inline std::optional<QByteArray> lookupSecret(const QString &account)
 {
     const ToolRun lookup =
         run(u"secret-tool"_s, { u"lookup"_s, u"service"_s, serviceID, u"account"_s, account });
-    return lookup.ok ? std::optional(lookup.output) : std::nullopt;
+    if (!lookup.ok)
+        return std::nullopt;
+    // A password found there is one the program stored (a migration, a save): the audit looks
+    // for it, and for the token it makes with the last login looked up.
+    static QString login;
+    if (account == u"login"_s)
+        login = QString::fromUtf8(lookup.output);
+    else if (account == u"password"_s)
+        Evidence::noteCredentials(login, QString::fromUtf8(lookup.output));
+    return lookup.output;
 }
 
 inline QString preferencesFile()
@@ -125,8 +139,10 @@ inline QStringList messagesStartingWith(const QString &prefix)
 
 inline bool waitForLog(const QString &prefix, qsizetype count = 1)
 {
-    return QTest::qWaitFor(
-        [&] { return messagesStartingWith(prefix).size() >= count; }, patienceMs);
+    const bool found =
+        QTest::qWaitFor([&] { return messagesStartingWith(prefix).size() >= count; }, patienceMs);
+    Evidence::readProviders();
+    return found;
 }
 
 // For failure messages.
@@ -184,6 +200,7 @@ inline bool clearNotices()
 // Keys as xdotool names them, e.g. "ctrl+alt+shift+s"; several are pressed one after the other.
 inline bool pressKeys(const QStringList &keys)
 {
+    Evidence::readProviders();
     return run(u"xdotool"_s, QStringList { u"key"_s } + keys).ok;
 }
 
@@ -246,12 +263,16 @@ inline QStringList windowsTitled(const QString &title)
 
 inline bool waitForWindow(const QString &title)
 {
-    return QTest::qWaitFor([&] { return !windowsTitled(title).isEmpty(); }, patienceMs);
+    const bool shown = QTest::qWaitFor([&] { return !windowsTitled(title).isEmpty(); }, patienceMs);
+    Evidence::readProviders();
+    return shown;
 }
 
 inline bool waitForNoWindow(const QString &title)
 {
-    return QTest::qWaitFor([&] { return windowsTitled(title).isEmpty(); }, patienceMs);
+    const bool gone = QTest::qWaitFor([&] { return windowsTitled(title).isEmpty(); }, patienceMs);
+    Evidence::readProviders();
+    return gone;
 }
 
 // The window with the keyboard focus, as xdotool names windows.
@@ -392,12 +413,15 @@ private:
 
 // --- The application ----------------------------------------------------------------------------
 
-// A `ferrowick` process over the provider. Its browser is a script that records each URL it is
-// asked to open; its output goes to the test's.
+// A `ferrowick` process over the provider, which must outlive it. Its browser is a script that
+// records each URL it is asked to open; its output goes to the test's. Its system log is captured
+// (systemLog()), and each start and stop leaves evidence for the security audit (see Evidence
+// above).
 class App
 {
 public:
     explicit App(FWTest::FakeProviderProcess &provider)
+        : m_provider(&provider)
     {
         const QString browser = m_folder.filePath(u"browser"_s);
         QFile script(browser);
@@ -415,15 +439,45 @@ public:
         m_environment.insert(u"XDG_DATA_DIRS"_s, m_folder.path());
         // The desktop's icon themes are found there too, so the windows look as they do for users.
         QFile::link(u"/usr/share/icons"_s, m_folder.filePath(u"icons"_s));
+
+        // The program trusts the provider's authority and the system's, nothing a machine's own
+        // set-up adds (Qt reads neither variable, but the audit allows no trust knob at all).
+        m_environment.remove(u"SSL_CERT_FILE"_s);
+        m_environment.remove(u"SSL_CERT_DIR"_s);
+        // Its system log goes to a file (tests/support/SyslogCapture.cpp). AddressSanitizer
+        // refuses to start after a preloaded library unless told not to check.
+        static int apps = 0;
+        if (Evidence::enabled()) {
+            m_evidence = Evidence::runFolder() + u"/app-%1"_s.arg(++apps);
+            QDir().mkpath(m_evidence);
+            Evidence::writeFile(
+                m_evidence + u"/setup.tsv"_s, "provider\t" + provider.origin().toEncoded() + '\n');
+        }
+        m_environment.insert(u"FERROWICK_SYSLOG_CAPTURE"_s,
+            (m_evidence.isEmpty() ? m_folder.path() : m_evidence) + u"/syslog.log"_s);
+        const QString preloaded = m_environment.value(u"LD_PRELOAD"_s);
+        m_environment.insert(u"LD_PRELOAD"_s,
+            QStringLiteral(FERROWICK_SYSLOG_CAPTURE_LIBRARY) +
+                (preloaded.isEmpty() ? QString() : u':' + preloaded));
+        const QString asan = m_environment.value(u"ASAN_OPTIONS"_s);
+        m_environment.insert(u"ASAN_OPTIONS"_s,
+            asan + (asan.isEmpty() ? u""_s : u":"_s) + u"verify_asan_link_order=0"_s);
+        Evidence::providers().append(m_provider);
     }
 
-    // A test that failed half-way must not leave the program to the harness.
+    // A test that failed half-way must not leave the program to the harness; what it left is
+    // evidence all the same.
     ~App()
     {
         if (m_process.state() != QProcess::NotRunning) {
+            const QString snapshot = keepProcesses();
             m_process.kill();
             m_process.waitForFinished();
+            keepFiles(snapshot);
+        } else if (m_unkept) {
+            keepFiles(keepProcesses());
         }
+        Evidence::providers().removeOne(m_provider);
     }
 
     static QString program() { return QStringLiteral(FERROWICK_APP); }
@@ -440,20 +494,30 @@ public:
     // loop, which runs only once launch() has registered them.
     bool start()
     {
+        // An earlier run's lines in the same log must not pass for this run's.
+        const qsizetype launches = messagesStartingWith(u"launch: "_s).size();
+        const qsizetype authorizations =
+            messagesStartingWith(u"notification authorization "_s).size();
         m_process.setProcessEnvironment(m_environment);
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
         m_process.setStandardInputFile(QProcess::nullDevice());
         m_process.start(program(), {});
         if (!m_process.waitForStarted(patienceMs))
             return false;
-        return QTest::qWaitFor(
-                   [&] {
-                       return m_process.state() == QProcess::NotRunning ||
-                           (!messagesStartingWith(u"launch: "_s).isEmpty() &&
-                               !messagesStartingWith(u"notification authorization "_s).isEmpty());
-                   },
-                   patienceMs) &&
+        m_unkept = true;
+        const bool started =
+            QTest::qWaitFor(
+                [&] {
+                    return m_process.state() == QProcess::NotRunning ||
+                        (messagesStartingWith(u"launch: "_s).size() > launches &&
+                            messagesStartingWith(u"notification authorization "_s).size() >
+                                authorizations);
+                },
+                patienceMs) &&
             m_process.state() == QProcess::Running;
+        // The log's folder and file as the program made them, and its environment as it runs.
+        keepFiles(keepProcesses());
+        return started;
     }
 
     // A second start while this one runs: it hands over to this one, which opens its settings,
@@ -470,25 +534,24 @@ public:
     }
 
     // SIGTERM, as a session's end sends it: true when the program quit cleanly with status 0
-    // (under AddressSanitizer also without leaks).
+    // (under AddressSanitizer also without leaks) and left no secret the test used in its logs
+    // or preferences.
     bool stop()
     {
         if (m_process.state() == QProcess::NotRunning)
             return false;
-        m_process.terminate();
-        if (!m_process.waitForFinished(patienceMs)) {
-            qWarning("ferrowick was still running %d ms after SIGTERM", patienceMs);
-            m_process.kill();
-            m_process.waitForFinished();
-            return false;
-        }
-        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
-            qWarning("ferrowick ended with %s %d after SIGTERM",
-                m_process.exitStatus() == QProcess::NormalExit ? "status" : "signal",
-                m_process.exitCode());
-            return false;
-        }
-        return true;
+        // Every process while the program still runs; its files as it leaves them.
+        const QString snapshot = keepProcesses();
+        const bool clean = terminate();
+        keepFiles(snapshot);
+        // The audit looks further (command lines, environments, every run); this is the test
+        // that leaked, failing where it happened.
+        const QStringList leaks = Evidence::secretsIn(logFile()) +
+            Evidence::secretsIn(preferencesFile()) +
+            Evidence::secretsIn(m_environment.value(u"FERROWICK_SYSLOG_CAPTURE"_s));
+        if (!leaks.isEmpty())
+            qWarning("ferrowick left secrets behind: %s", qPrintable(leaks.join(u"; "_s)));
+        return clean && leaks.isEmpty();
     }
 
     // The URLs handed to the browser, in order.
@@ -505,10 +568,75 @@ public:
         return QTest::qWaitFor([&] { return opened().size() >= count; }, patienceMs);
     }
 
+    // The program's system log so far, "<PRIORITY>ferrowick[PID]: MESSAGE" a line; priority 13
+    // is user.notice, 11 user.err.
+    QStringList systemLog() const
+    {
+        return QString::fromUtf8(
+            Evidence::readAll(m_environment.value(u"FERROWICK_SYSLOG_CAPTURE"_s)))
+            .split(u'\n', Qt::SkipEmptyParts);
+    }
+
 private:
+    bool terminate()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(patienceMs)) {
+            qWarning("ferrowick was still running %d ms after SIGTERM", patienceMs);
+            m_process.kill();
+            m_process.waitForFinished();
+            return false;
+        }
+        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
+            qWarning("ferrowick ended with %s %d after SIGTERM",
+                m_process.exitStatus() == QProcess::NormalExit ? "status" : "signal",
+                m_process.exitCode());
+            return false;
+        }
+        return true;
+    }
+
+    // A new snapshot folder with the processes as they are now; empty without evidence.
+    QString keepProcesses()
+    {
+        Evidence::readProviders();
+        if (m_evidence.isEmpty())
+            return {};
+        const QString folder = m_evidence + u"/snapshot-%1"_s.arg(++m_snapshots);
+        QDir().mkpath(folder);
+        const qint64 pid = m_process.state() == QProcess::NotRunning ? 0 : m_process.processId();
+        const QByteArray environment = Evidence::keepProcesses(folder, pid);
+        // The authorities it was told to trust: the file may be gone by the time of the audit (or
+        // already, when a test has replaced the provider since the start).
+        for (const QByteArray &variable : environment.split('\0')) {
+            const QByteArray authorities = variable.startsWith("FERROWICK_CA_FILE=")
+                ? Evidence::readAll(QFile::decodeName(variable.sliced(18)))
+                : QByteArray();
+            if (!authorities.isEmpty())
+                Evidence::writeFile(folder + u"/trusted-authorities.pem"_s, authorities);
+        }
+        return folder;
+    }
+
+    void keepFiles(const QString &folder)
+    {
+        m_unkept = false;
+        if (folder.isEmpty())
+            return;
+        QFile::copy(logFile(), folder + u"/debug.log"_s);
+        QFile::copy(preferencesFile(), folder + u"/Ferrowick.conf"_s);
+        Evidence::writeFile(folder + u"/modes.tsv"_s,
+            "folder\t" + Evidence::mode(QFileInfo(logFile()).path()) + "\nfile\t" +
+                Evidence::mode(logFile()) + '\n');
+    }
+
+    FWTest::FakeProviderProcess *m_provider;
     QTemporaryDir m_folder;
     QProcessEnvironment m_environment;
     QProcess m_process;
+    QString m_evidence; // this program's evidence folder; empty: none kept
+    int m_snapshots = 0;
+    bool m_unkept = false; // started since the last snapshot of its files
 };
 
 // --- Fresh state between cases ------------------------------------------------------------------
@@ -531,6 +659,7 @@ inline bool resetDesktop()
 
 inline bool storeCredentials(const QString &login, const QString &password)
 {
+    Evidence::noteCredentials(login, password);
     return storeSecret(u"login"_s, login.toUtf8()) && storeSecret(u"password"_s, password.toUtf8());
 }
 
@@ -539,6 +668,7 @@ inline QStringList apiRequests(FWTest::FakeProviderProcess &provider)
 {
     QStringList result;
     for (const FWTest::RecordedRequest &request : provider.requests()) {
+        Evidence::noteRequest(request);
         if (request.path.startsWith(u"/api/"_s))
             result << QString::fromLatin1(request.method + ' ' + request.target);
     }

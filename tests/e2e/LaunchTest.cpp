@@ -14,7 +14,8 @@ private slots:
     {
         if (!inHarness())
             QSKIP("only in the headless harness: never the user's keyring or display");
-        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"secret"_s, { u"scans"_s } } } }));
+        QVERIFY(m_provider.start(
+            { .accounts = { { u"demo"_s, u"demo-password-1"_s, { u"scans"_s } } } }));
     }
 
     void init()
@@ -39,7 +40,7 @@ private slots:
 
     void storedCredentialsLoadTheBatches()
     {
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
         App app(m_provider);
         QVERIFY(app.start());
         QCOMPARE(
@@ -57,7 +58,7 @@ private slots:
         {
             QSettings legacy(preferencesFile(), QSettings::NativeFormat);
             legacy.setValue(u"login"_s, u"demo"_s);
-            legacy.setValue(u"password"_s, u"secret"_s);
+            legacy.setValue(u"password"_s, u"demo-password-1"_s);
             legacy.sync();
             QCOMPARE(legacy.status(), QSettings::NoError);
         }
@@ -66,18 +67,18 @@ private slots:
         QCOMPARE(
             messagesStartingWith(u"launch: "_s), QStringList { u"launch: hasCredentials=true"_s });
         QCOMPARE(lookupSecret(u"login"_s), std::optional(QByteArray("demo")));
-        QCOMPARE(lookupSecret(u"password"_s), std::optional(QByteArray("secret")));
+        QCOMPARE(lookupSecret(u"password"_s), std::optional(QByteArray("demo-password-1")));
         QFile file(preferencesFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray left = file.readAll();
-        QVERIFY2(!left.contains("login") && !left.contains("secret"), left);
+        QVERIFY2(!left.contains("login") && !left.contains("demo-password-1"), left);
         QVERIFY(waitForRequest(m_provider, u"GET /api/list/demo"_s));
         QVERIFY(app.stop());
     }
 
     void secondStartOpensTheSettingsOfTheFirst()
     {
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
         App app(m_provider);
         QVERIFY(app.start());
         QVERIFY(visibleWindows({ u"--name"_s, u"^Ferrowick Settings$"_s }).isEmpty());

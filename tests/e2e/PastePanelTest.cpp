@@ -23,9 +23,9 @@ private slots:
             QSKIP("only in the headless harness: never the user's clipboard or display");
         if (qEnvironmentVariable("FERROWICK_WM") != u"openbox"_s)
             QSKIP("needs the harness's window manager: the panel's keyboard focus is tested");
-        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"secret"_s, {} } } }));
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
         QVERIFY(resetDesktop());
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
         m_app = std::make_unique<App>(m_provider);
         QVERIFY(m_app->start());
         // The launch asks for the languages last. Its answer is handled long before the picker

@@ -87,7 +87,7 @@ private slots:
             QSKIP("only in the headless harness: never the user's keyring, keyboard or display");
         if (qEnvironmentVariable("FERROWICK_WM") != u"openbox"_s)
             QSKIP("needs the harness's window manager: the window's focus and frame are used");
-        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"secret"_s, {} } } }));
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
     }
 
     void init()
@@ -98,7 +98,7 @@ private slots:
 
     void recordedShortcutFiresAndIsKept()
     {
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
         App app(m_provider);
         QVERIFY(app.start());
         const QString window = openShortcuts(app);
@@ -125,7 +125,7 @@ private slots:
     {
         XClient other;
         QVERIFY(other.grabKey(XK_j, defaultModifiers));
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
         App app(m_provider);
         QVERIFY(app.start());
         const QByteArray preferences = preferencesBytes();
@@ -155,12 +155,12 @@ private slots:
         QVERIFY(click(window, control(windowSize(window), generalHeight, loginRow, fieldWidth)));
         QVERIFY(typeText(u"demo"_s));
         QVERIFY(pressKeys({ u"Tab"_s }));
-        QVERIFY(typeText(u"secret"_s));
+        QVERIFY(typeText(u"demo-password-1"_s));
         QVERIFY(pressKeys({ u"Return"_s }));
 
         QVERIFY2(waitForNoWindow(settingsTitle), logDump());
         QCOMPARE(lookupSecret(u"login"_s), std::optional(QByteArray("demo")));
-        QCOMPARE(lookupSecret(u"password"_s), std::optional(QByteArray("secret")));
+        QCOMPARE(lookupSecret(u"password"_s), std::optional(QByteArray("demo-password-1")));
         QVERIFY2(waitForRequest(m_provider, u"GET /api/list/demo"_s), logDump());
         QVERIFY(app.stop());
     }

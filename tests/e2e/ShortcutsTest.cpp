@@ -25,14 +25,14 @@ private slots:
     {
         if (!inHarness())
             QSKIP("only in the headless harness: never the user's keyboard");
-        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"secret"_s, {} } } }));
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
     }
 
     void init()
     {
         QVERIFY(resetDesktop());
         QVERIFY(m_provider.reset());
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
     }
 
     // Each case ends with Ctrl+Alt+Shift+P: once its line is logged, every earlier press has

@@ -15,9 +15,9 @@ private slots:
     {
         if (!inHarness())
             QSKIP("only in the headless harness: never the user's clipboard or display");
-        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"secret"_s, {} } } }));
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
         QVERIFY(resetDesktop());
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
         m_app = std::make_unique<App>(m_provider);
         QVERIFY(m_app->start());
     }

@@ -14,10 +14,10 @@ private slots:
             QSKIP("only in the headless harness: never the user's display");
         if (qEnvironmentVariable("FERROWICK_TRAY") != u"trayer"_s)
             QSKIP("needs the harness's tray");
-        QVERIFY(m_provider.start(
-            { .accounts = { { u"demo"_s, u"secret"_s, { u"holiday-photos"_s, u"scans"_s } } } }));
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s,
+                                       { u"holiday-photos"_s, u"scans"_s } } } }));
         QVERIFY(resetDesktop());
-        QVERIFY(storeCredentials(u"demo"_s, u"secret"_s));
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
     }
 
     void batchOpensItsPage()
