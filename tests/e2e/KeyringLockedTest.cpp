@@ -1,0 +1,124 @@
+#include "E2E.h"
+
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+
+using namespace E2E;
+
+namespace {
+
+const QString settingsTitle = u"Ferrowick Settings"_s;
+
+// The General pane as a pointer finds it (see SettingsTest): 230 px high at the window's bottom, a
+// 24 px margin, the header line and 16 px, then the card; the login field, 300 wide, sits 12 px
+// inside its right edge in the first 44 px row.
+constexpr int generalHeight = 230;
+constexpr int loginFieldWidth = 300;
+
+QPoint loginField(QSize window)
+{
+    return { window.width() - 24 - 12 - loginFieldWidth / 2,
+        window.height() - generalHeight + 24 + 14 + 16 + 22 };
+}
+
+// The pane's "Credentials could not be saved to the Keychain." line and its icon, on a light
+// palette; nothing else in the window has that red.
+constexpr std::uint32_t errorRed = 0xc01c28;
+
+QDBusMessage callSecrets(const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.secrets"_s,
+        u"/org/freedesktop/secrets"_s, u"org.freedesktop.Secret.Service"_s, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 10'000);
+}
+
+// Locks the default collection as a screen locker would. Unlocking it again needs the user at a
+// prompt, which the harness has none of.
+bool lockKeyring()
+{
+    const QList<QDBusObjectPath> collections { QDBusObjectPath(
+        u"/org/freedesktop/secrets/aliases/default"_s) };
+    return callSecrets(u"Lock"_s, { QVariant::fromValue(collections) }).type() ==
+        QDBusMessage::ReplyMessage;
+}
+
+// How many of this program's items the keyring holds unlocked and locked; a locked item can still
+// be found, not read.
+std::optional<std::pair<qsizetype, qsizetype>> storedItems()
+{
+    using Attributes = QMap<QString, QString>; // a{ss}
+    qDBusRegisterMetaType<Attributes>();
+    const Attributes attributes { { u"service"_s, serviceID } };
+    const QDBusMessage reply = callSecrets(u"SearchItems"_s, { QVariant::fromValue(attributes) });
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
+        return std::nullopt;
+    return std::pair { qdbus_cast<QList<QDBusObjectPath>>(reply.arguments()[0]).size(),
+        qdbus_cast<QList<QDBusObjectPath>>(reply.arguments()[1]).size() };
+}
+
+} // namespace
+
+// Credentials stored, then the keyring locked before the start: nothing reads as stored, the
+// program never waits for an unlock prompt, a save says it failed, and the items stay.
+class KeyringLockedTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (!inHarness())
+            QSKIP("only in the headless harness: never the user's keyring or display");
+        if (qEnvironmentVariable("FERROWICK_KEYRING") != u"gnome-keyring"_s)
+            QSKIP("needs the harness's keyring, which it locks");
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
+        QVERIFY(resetDesktop());
+        QVERIFY(storeCredentials(u"demo"_s, u"demo-password-1"_s));
+        QVERIFY(lockKeyring());
+        QCOMPARE(storedItems(), std::pair(qsizetype(0), qsizetype(2)));
+    }
+
+    void lockedKeyringReadsAsEmptyAndRefusesSaves()
+    {
+        App app(m_provider);
+        QVERIFY(app.start());
+        QCOMPARE(
+            messagesStartingWith(u"launch: "_s), QStringList { u"launch: hasCredentials=false"_s });
+        QVERIFY2(waitForWindow(settingsTitle), logDump());
+        const QString window = windowsTitled(settingsTitle).constFirst();
+        QVERIFY(waitForFocus(window));
+        QCOMPARE(m_x.pixelsOfColour(window, errorRed), 0);
+
+        QVERIFY(click(window, loginField(windowSize(window))));
+        QVERIFY(typeText(u"other"_s));
+        QVERIFY(pressKeys({ u"Tab"_s }));
+        QVERIFY(typeText(u"password"_s));
+        QVERIFY(pressKeys({ u"Return"_s }));
+        QVERIFY2(
+            QTest::qWaitFor([&] { return m_x.pixelsOfColour(window, errorRed) > 0; }, patienceMs),
+            logDump());
+        QCOMPARE(windowsTitled(settingsTitle), QStringList { window });
+        QCOMPARE(notices(), QList<Notice>()); // no "your preferences have been saved"
+        // The failed save replaced nothing: both items are there, still locked.
+        QCOMPARE(storedItems(), std::pair(qsizetype(0), qsizetype(2)));
+
+        ClipboardOwner owner;
+        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
+        QVERIFY(owner.set("https://example.com/after-the-fault"));
+        QVERIFY(pressKeys({ u"ctrl+alt+shift+s"_s }));
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs),
+            logDump());
+        QVERIFY(app.stop());
+        QCOMPARE(storedItems(), std::pair(qsizetype(0), qsizetype(2)));
+    }
+
+private:
+    FWTest::FakeProviderProcess m_provider;
+    XClient m_x;
+};
+
+QTEST_GUILESS_MAIN(KeyringLockedTest)
+#include "KeyringLockedTest.moc"

@@ -1,0 +1,130 @@
+#include "E2E.h"
+
+#include <QSettings>
+
+using namespace E2E;
+
+namespace {
+
+const QString settingsTitle = u"Ferrowick Settings"_s;
+
+// The General pane as a pointer finds it (see SettingsTest): 230 px high at the window's bottom, a
+// 24 px margin, the header line and 16 px, then the card; the login field, 300 wide, sits 12 px
+// inside its right edge in the first 44 px row.
+constexpr int generalHeight = 230;
+constexpr int loginFieldWidth = 300;
+
+QPoint loginField(QSize window)
+{
+    return { window.width() - 24 - 12 - loginFieldWidth / 2,
+        window.height() - generalHeight + 24 + 14 + 16 + 22 };
+}
+
+// The pane's "Credentials could not be saved to the Keychain." line and its icon, on a light
+// palette; nothing else in the window has that red.
+constexpr std::uint32_t errorRed = 0xc01c28;
+
+QByteArray preferencesBytes()
+{
+    QFile file(preferencesFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A desktop without a Secret Service: nothing reads as stored, a save says it failed, and the
+// program goes on working without credentials.
+class KeyringMissingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (!inHarness())
+            QSKIP("only in the headless harness: never the user's keyring or display");
+        if (qEnvironmentVariable("FERROWICK_KEYRING") != u"none"_s)
+            QSKIP("needs a desktop without a Secret Service (scripts/headless --no-keyring)");
+        QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
+    }
+
+    void init()
+    {
+        QVERIFY(m_provider.reset());
+        QVERIFY(clearNotices());
+        QVERIFY(
+            QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Ferrowick"_s).removeRecursively());
+        QVERIFY(QDir(qEnvironmentVariable("XDG_STATE_HOME") + u"/Ferrowick"_s).removeRecursively());
+    }
+
+    // The window opens by itself; saving from it shows the pane's failure line and keeps the window
+    // open, and a shrink (which needs no account) still works.
+    void saveReportsTheMissingKeyring()
+    {
+        App app(m_provider);
+        QVERIFY(app.start());
+        QCOMPARE(
+            messagesStartingWith(u"launch: "_s), QStringList { u"launch: hasCredentials=false"_s });
+        QVERIFY2(waitForWindow(settingsTitle), logDump());
+        const QString window = windowsTitled(settingsTitle).constFirst();
+        QVERIFY(waitForFocus(window));
+        QCOMPARE(m_x.pixelsOfColour(window, errorRed), 0);
+
+        QVERIFY(click(window, loginField(windowSize(window))));
+        QVERIFY(typeText(u"demo"_s));
+        QVERIFY(pressKeys({ u"Tab"_s }));
+        QVERIFY(typeText(u"demo-password-1"_s));
+        QVERIFY(pressKeys({ u"Return"_s }));
+        QVERIFY2(
+            QTest::qWaitFor([&] { return m_x.pixelsOfColour(window, errorRed) > 0; }, patienceMs),
+            logDump());
+        QCOMPARE(windowsTitled(settingsTitle), QStringList { window });
+        QCOMPARE(notices(), QList<Notice>()); // no "your preferences have been saved"
+        QVERIFY(!apiRequests(m_provider).contains(u"GET /api/list/demo"_s));
+
+        ClipboardOwner owner;
+        QVERIFY(shrinks(owner));
+        QVERIFY(app.stop());
+    }
+
+    // Credentials an older version kept in the preferences cannot move to a keyring that is not
+    // there: they stay where they are, byte for byte.
+    void legacyCredentialsStayInThePreferences()
+    {
+        {
+            QSettings preferences(preferencesFile(), QSettings::NativeFormat);
+            preferences.setValue(u"login"_s, u"demo"_s);
+            // Not a secret the audit knows: it is the user's own old storage, kept on purpose.
+            preferences.setValue(u"password"_s, u"legacy-password"_s);
+            preferences.sync();
+            QCOMPARE(preferences.status(), QSettings::NoError);
+        }
+        const QByteArray before = preferencesBytes();
+        App app(m_provider);
+        QVERIFY(app.start());
+        QCOMPARE(
+            messagesStartingWith(u"launch: "_s), QStringList { u"launch: hasCredentials=false"_s });
+        QCOMPARE(preferencesBytes(), before);
+        ClipboardOwner owner;
+        QVERIFY(shrinks(owner));
+        QVERIFY(app.stop());
+        QCOMPARE(preferencesBytes(), before);
+    }
+
+private:
+    // A link on the clipboard, the shortcut, and the provider's short link on the clipboard.
+    bool shrinks(ClipboardOwner &owner)
+    {
+        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
+        return owner.set("https://example.com/after-the-fault") &&
+            pressKeys({ u"ctrl+alt+shift+s"_s }) &&
+            QTest::qWaitFor(
+                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs);
+    }
+
+    FWTest::FakeProviderProcess m_provider;
+    XClient m_x;
+};
+
+QTEST_GUILESS_MAIN(KeyringMissingTest)
+#include "KeyringMissingTest.moc"
