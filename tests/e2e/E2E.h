@@ -639,6 +639,59 @@ private:
     bool m_unkept = false; // started since the last snapshot of its files
 };
 
+// --- The program's windows and its shrink, as a user meets them ----------------------------------
+
+inline const QString settingsTitle = u"Ferrowick Settings"_s;
+inline const QString alertTitle = u"Ferrowick"_s;
+
+// The settings window's layout, as a pointer finds it: the toolbar on top, then the pane, 520 wide
+// and 230 (General) or 310 (Shortcuts) high. In the pane a 24 px margin, the header line (14 px in
+// the harness's font) and 16 px lead to a card of 44 px rows split by 1 px lines; each row's
+// control sits 12 px inside the card's right edge. A point in the middle of a control stays on it
+// when the font changes a little.
+inline constexpr int generalHeight = 230;
+inline constexpr int shortcutsHeight = 310;
+inline constexpr int cardTop = 24 + 14 + 16;
+inline constexpr int fieldWidth = 300;
+inline constexpr int recorderWidth = 148;
+
+inline QPoint control(QSize window, int paneHeight, int row, int width)
+{
+    return { window.width() - 24 - 12 - width / 2,
+        window.height() - paneHeight + cardTop + row * 45 + 22 };
+}
+
+inline QPoint loginField(QSize window)
+{
+    return control(window, generalHeight, 0, fieldWidth);
+}
+
+// What the panes' red lines (and their icons) are drawn in, on a light palette; nothing else in
+// the window has that red.
+inline constexpr std::uint32_t errorRed = 0xc01c28;
+
+// Return on an alert's focused OK button, as a user would.
+inline bool dismissAlert(const QString &alert)
+{
+    return run(u"xdotool"_s, { u"windowfocus"_s, u"--sync"_s, alert }).ok && waitForFocus(alert) &&
+        pressKeys({ u"Return"_s }) && waitForNoWindow(alertTitle);
+}
+
+// The shrink shortcut, until the provider's short link is on the clipboard.
+inline bool shortLinkArrives(FWTest::FakeProviderProcess &provider)
+{
+    const QString shortLinks = provider.origin().toString() + u"/s/"_s;
+    return pressKeys({ u"ctrl+alt+shift+s"_s }) &&
+        QTest::qWaitFor(
+            [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs);
+}
+
+// A link on the clipboard, then shortLinkArrives(): the program still works after a fault.
+inline bool shrinks(FWTest::FakeProviderProcess &provider, ClipboardOwner &owner)
+{
+    return owner.set("https://example.com/after-the-fault") && shortLinkArrives(provider);
+}
+
 // --- Fresh state between cases ------------------------------------------------------------------
 
 // A desktop this program has never run on: no keyring items, preferences or log, no recorded

@@ -7,24 +7,6 @@ using namespace E2E;
 
 namespace {
 
-const QString settingsTitle = u"Ferrowick Settings"_s;
-
-// The General pane as a pointer finds it (see SettingsTest): 230 px high at the window's bottom, a
-// 24 px margin, the header line and 16 px, then the card; the login field, 300 wide, sits 12 px
-// inside its right edge in the first 44 px row.
-constexpr int generalHeight = 230;
-constexpr int loginFieldWidth = 300;
-
-QPoint loginField(QSize window)
-{
-    return { window.width() - 24 - 12 - loginFieldWidth / 2,
-        window.height() - generalHeight + 24 + 14 + 16 + 22 };
-}
-
-// The pane's "Credentials could not be saved to the Keychain." line and its icon, on a light
-// palette; nothing else in the window has that red.
-constexpr std::uint32_t errorRed = 0xc01c28;
-
 QDBusMessage callSecrets(const QString &method, const QVariantList &arguments)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.secrets"_s,
@@ -104,13 +86,7 @@ private slots:
         QCOMPARE(storedItems(), std::pair(qsizetype(0), qsizetype(2)));
 
         ClipboardOwner owner;
-        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
-        QVERIFY(owner.set("https://example.com/after-the-fault"));
-        QVERIFY(pressKeys({ u"ctrl+alt+shift+s"_s }));
-        QVERIFY2(
-            QTest::qWaitFor(
-                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs),
-            logDump());
+        QVERIFY2(shrinks(m_provider, owner), logDump());
         QVERIFY(app.stop());
         QCOMPARE(storedItems(), std::pair(qsizetype(0), qsizetype(2)));
     }

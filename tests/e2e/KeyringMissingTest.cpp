@@ -6,24 +6,6 @@ using namespace E2E;
 
 namespace {
 
-const QString settingsTitle = u"Ferrowick Settings"_s;
-
-// The General pane as a pointer finds it (see SettingsTest): 230 px high at the window's bottom, a
-// 24 px margin, the header line and 16 px, then the card; the login field, 300 wide, sits 12 px
-// inside its right edge in the first 44 px row.
-constexpr int generalHeight = 230;
-constexpr int loginFieldWidth = 300;
-
-QPoint loginField(QSize window)
-{
-    return { window.width() - 24 - 12 - loginFieldWidth / 2,
-        window.height() - generalHeight + 24 + 14 + 16 + 22 };
-}
-
-// The pane's "Credentials could not be saved to the Keychain." line and its icon, on a light
-// palette; nothing else in the window has that red.
-constexpr std::uint32_t errorRed = 0xc01c28;
-
 QByteArray preferencesBytes()
 {
     QFile file(preferencesFile());
@@ -83,7 +65,7 @@ private slots:
         QVERIFY(!apiRequests(m_provider).contains(u"GET /api/list/demo"_s));
 
         ClipboardOwner owner;
-        QVERIFY(shrinks(owner));
+        QVERIFY(shrinks(m_provider, owner));
         QVERIFY(app.stop());
     }
 
@@ -106,22 +88,12 @@ private slots:
             messagesStartingWith(u"launch: "_s), QStringList { u"launch: hasCredentials=false"_s });
         QCOMPARE(preferencesBytes(), before);
         ClipboardOwner owner;
-        QVERIFY(shrinks(owner));
+        QVERIFY(shrinks(m_provider, owner));
         QVERIFY(app.stop());
         QCOMPARE(preferencesBytes(), before);
     }
 
 private:
-    // A link on the clipboard, the shortcut, and the provider's short link on the clipboard.
-    bool shrinks(ClipboardOwner &owner)
-    {
-        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
-        return owner.set("https://example.com/after-the-fault") &&
-            pressKeys({ u"ctrl+alt+shift+s"_s }) &&
-            QTest::qWaitFor(
-                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs);
-    }
-
     FWTest::FakeProviderProcess m_provider;
     XClient m_x;
 };

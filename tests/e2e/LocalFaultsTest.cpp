@@ -161,25 +161,16 @@ private slots:
         QCOMPARE(messagesOf(kept ? log.sliced(earlier.size()) : log), written);
 
         // Later lines go on by the same rule.
-        QVERIFY(shrinks(owner));
+        QVERIFY(E2E::shrinks(m_provider, owner));
         QVERIFY2(waitForLog(u"newShrink outcome: copied"_s), logDump());
         QVERIFY(app.stop());
     }
 
 private:
-    // The program's shortcut with a link on the clipboard: the provider's short link replaces it.
-    bool shrinks(ClipboardOwner &owner)
-    {
-        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
-        return owner.set("https://example.com/after-the-fault") &&
-            pressKeys({ u"ctrl+alt+shift+s"_s }) &&
-            QTest::qWaitFor(
-                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs);
-    }
     bool shrinks()
     {
         ClipboardOwner owner;
-        return shrinks(owner);
+        return E2E::shrinks(m_provider, owner);
     }
 
     // App::start() reads the log to know the program is up. Without one: the program answers on

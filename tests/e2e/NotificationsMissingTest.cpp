@@ -5,8 +5,6 @@ using namespace E2E;
 namespace {
 
 // The alert's window: a message box titled with the program's name.
-const QString alertTitle = u"Ferrowick"_s;
-
 } // namespace
 
 // A desktop without a notification server: every notice becomes a modal alert, one at a time, and
@@ -58,17 +56,12 @@ private slots:
         QCOMPARE(windowsTitled(alertTitle), QStringList { alert });
         QCOMPARE(QString::fromUtf8(clipboard()), u"https://example.com/first"_s);
 
-        QVERIFY(dismiss(alert));
+        QVERIFY(dismissAlert(alert));
         QVERIFY(m_provider.reset());
-        QVERIFY(pressKeys({ u"ctrl+alt+shift+s"_s }));
-        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
-        QVERIFY2(
-            QTest::qWaitFor(
-                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs),
-            logDump());
+        QVERIFY2(shortLinkArrives(m_provider), logDump());
         // The success is told by an alert too.
         QVERIFY2(waitForWindow(alertTitle), logDump());
-        QVERIFY(dismiss(windowsTitled(alertTitle).constFirst()));
+        QVERIFY(dismissAlert(windowsTitled(alertTitle).constFirst()));
         QCOMPARE(messagesStartingWith(u"notifications denied, showing alert directly"_s).size(), 3);
         QCOMPARE(messagesStartingWith(u"alert suppressed, another in flight"_s).size(), 1);
         QVERIFY(app.stop());
@@ -89,13 +82,6 @@ private slots:
     }
 
 private:
-    // Return on the alert's focused OK button, as a user would.
-    static bool dismiss(const QString &alert)
-    {
-        return run(u"xdotool"_s, { u"windowfocus"_s, u"--sync"_s, alert }).ok &&
-            waitForFocus(alert) && pressKeys({ u"Return"_s }) && waitForNoWindow(alertTitle);
-    }
-
     FWTest::FakeProviderProcess m_provider;
 };
 

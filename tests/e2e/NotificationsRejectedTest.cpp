@@ -4,8 +4,6 @@ using namespace E2E;
 
 namespace {
 
-const QString alertTitle = u"Ferrowick"_s;
-
 // The mock's Notify: the notification_daemon template's own code, or one that refuses every call.
 const QString notifySignature = u"susssasa{sv}i"_s;
 const QString acceptingNotify =
@@ -64,18 +62,13 @@ private slots:
         QVERIFY2(waitForLog(u"alert suppressed, another in flight"_s), logDump());
         QCOMPARE(messagesStartingWith(u"notification add failed"_s), QStringList(2, fellBack));
         QCOMPARE(windowsTitled(alertTitle), QStringList { alert });
-        QVERIFY(dismiss(alert));
+        QVERIFY(dismissAlert(alert));
 
         // The server takes notices again: the next shrink is told the usual way.
         QVERIFY(setNotify(acceptingNotify));
         QVERIFY(clearNotices());
         QVERIFY(m_provider.reset());
-        QVERIFY(pressKeys({ u"ctrl+alt+shift+s"_s }));
-        const QString shortLinks = m_provider.origin().toString() + u"/s/"_s;
-        QVERIFY2(
-            QTest::qWaitFor(
-                [&] { return QString::fromUtf8(clipboard()).startsWith(shortLinks); }, patienceMs),
-            logDump());
+        QVERIFY2(shortLinkArrives(m_provider), logDump());
         std::optional<QList<Notice>> shown;
         QVERIFY(
             QTest::qWaitFor([&] { return (shown = notices()) && !shown->isEmpty(); }, patienceMs));
@@ -89,13 +82,6 @@ private slots:
     }
 
 private:
-    // Return on the alert's focused OK button, as a user would.
-    static bool dismiss(const QString &alert)
-    {
-        return run(u"xdotool"_s, { u"windowfocus"_s, u"--sync"_s, alert }).ok &&
-            waitForFocus(alert) && pressKeys({ u"Return"_s }) && waitForNoWindow(alertTitle);
-    }
-
     FWTest::FakeProviderProcess m_provider;
 };
 

@@ -8,35 +8,13 @@ using namespace E2E;
 
 namespace {
 
-const QString settingsTitle = u"Ferrowick Settings"_s;
-
-// The window's layout, as a pointer finds it: the toolbar on top, then the pane, 520 wide and 230
-// (General) or 310 (Shortcuts) high. In the pane a 24 px margin, the header line (14 px in the
-// harness's font) and 16 px lead to a card of 44 px rows split by 1 px lines; each row's control
-// sits 12 px inside the card's right edge. A point in the middle of a control stays on it when
-// the font changes a little.
-constexpr int generalHeight = 230;
-constexpr int shortcutsHeight = 310;
-constexpr int cardTop = 24 + 14 + 16;
-constexpr int fieldWidth = 300;
-constexpr int recorderWidth = 148;
 enum Row { loginRow = 0, shrinkRow = 3 };
-
-QPoint control(QSize window, int paneHeight, int row, int width)
-{
-    return { window.width() - 24 - 12 - width / 2,
-        window.height() - paneHeight + cardTop + row * 45 + 22 };
-}
 
 // The toolbar's second item; the first, General, is about 65 px wide.
 QPoint shortcutsItem(QSize window)
 {
     return { 106, (window.height() - generalHeight) / 2 };
 }
-
-// What the Shortcuts pane's line "Shortcut could not be registered. Another app may be using it."
-// and its icon are drawn in, on a light palette; nothing else in the window has that red.
-constexpr std::uint32_t errorRed = 0xc01c28;
 
 // ctrl+alt+shift: X11's modifiers of the default combinations.
 constexpr std::uint16_t defaultModifiers =
