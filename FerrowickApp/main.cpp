@@ -7,6 +7,7 @@
 #include "ui/SettingsLauncher.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
@@ -49,10 +50,11 @@ void quitOnTermination(QApplication &app)
 QIcon statusIcon()
 {
     const QString path = QStringLiteral(":/icons/wick-mini-bw.svg");
-    QIcon icon(path);
-    if (icon.availableSizes().isEmpty() && icon.pixmap(18, 18).isNull())
+    // The tray renders the icon at its own size; a trial rendering here would only cost start-up
+    // time and leave a pixmap whose cache wakes the process half a minute later.
+    if (!QFile::exists(path))
         qFatal("Missing wick-mini-bw status icon in bundle");
-    return icon;
+    return QIcon(path);
 }
 
 } // namespace

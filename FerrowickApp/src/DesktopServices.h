@@ -8,7 +8,7 @@
 #include "platform/SystemPasteboard.h"
 #include "platform/X11Hotkeys.h"
 
-#include <FWKit/NetworkTransport.h>
+#include <FWKit/HTTPTransport.h>
 
 #include <memory>
 
@@ -31,7 +31,8 @@ public:
 private:
     Preferences m_preferences;
     SecretServiceKeychain m_keychain;
-    std::shared_ptr<FWKit::NetworkTransport> m_transport;
+    std::unique_ptr<FWKit::KeychainServicing> m_cachedKeychain; // over m_keychain
+    std::shared_ptr<FWKit::HTTPTransport> m_transport;
     SystemPasteboard m_pasteboard;
     Notifier m_notifier;
     BrowserLauncher m_browser;

@@ -40,6 +40,10 @@ MainMenu::MainMenu(AppContainer &container, QWidget *parent)
     , m_container(container)
 {
     rebuild();
+    connect(this, &QMenu::aboutToShow, this, [this] {
+        m_iconsWanted = true;
+        loadIcons();
+    });
     connect(&m_container, &AppContainer::hotkeyConfigurationChanged, this, &MainMenu::rebuild);
     connect(&m_container.appModel(), &AppModel::batchesChanged, this, &MainMenu::rebuildBatches);
 }
@@ -47,6 +51,7 @@ MainMenu::MainMenu(AppContainer &container, QWidget *parent)
 void MainMenu::rebuild()
 {
     clear();
+    m_pendingIcons.clear();
     addRow(QStringLiteral("New Batch"), newBatchIcon, FWHotkeyAction::newBatch, [this] {
         DebugLog::note(QStringLiteral("menu: New Batch"));
         m_container.newBatch();
@@ -73,6 +78,15 @@ void MainMenu::rebuild()
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction *quit = addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    if (m_iconsWanted)
+        loadIcons();
+}
+
+void MainMenu::loadIcons()
+{
+    for (const auto &[row, iconName] : std::as_const(m_pendingIcons))
+        row->setIcon(QIcon::fromTheme(iconName));
+    m_pendingIcons.clear();
 }
 
 void MainMenu::rebuildBatches()
@@ -90,7 +104,8 @@ void MainMenu::addRow(const QString &title, const QString &iconName, FWHotkeyAct
     const std::function<void()> &trigger)
 {
     const std::optional<FWKeyCombo> combo = m_container.hotkeyConfiguration().combo(action);
-    QAction *row = addAction(QIcon::fromTheme(iconName), rowTitle(title, combo));
+    QAction *row = addAction(rowTitle(title, combo));
+    m_pendingIcons.append({ row, iconName });
     connect(row, &QAction::triggered, this, trigger);
     if (const auto keys = shortcut(combo))
         row->setShortcut(*keys);

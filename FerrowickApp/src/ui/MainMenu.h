@@ -34,9 +34,14 @@ private:
     void rebuildBatches();
     void addRow(const QString &title, const QString &iconName, FWKit::FWHotkeyAction action,
         const std::function<void()> &trigger);
+    void loadIcons();
 
     AppContainer &m_container;
     QMenu *m_batches = nullptr;
+    // Each row's theme icon, looked up when the menu first opens: loading the icon theme is the
+    // costliest part of building the menu, and nobody sees it before then.
+    QList<std::pair<QAction *, QString>> m_pendingIcons;
+    bool m_iconsWanted = false;
 };
 
 } // namespace Ferrowick

@@ -13,8 +13,16 @@ namespace Ferrowick {
 
 PastePanelController::PastePanelController(AppContainer &container)
     : m_container(container)
-    , m_panel(new PastePanel)
 {
+}
+
+PastePanelController::~PastePanelController() = default;
+
+PastePanel *PastePanelController::panel()
+{
+    if (m_panel)
+        return m_panel.get();
+    m_panel = std::make_unique<PastePanel>();
     m_fade = new QPropertyAnimation(m_panel.get(), "windowOpacity", m_panel.get());
     m_fade->setDuration(fadeMilliseconds);
     QObject::connect(m_fade, &QPropertyAnimation::finished, m_panel.get(), [this] {
@@ -23,25 +31,25 @@ PastePanelController::PastePanelController(AppContainer &container)
     });
     QObject::connect(
         m_panel.get(), &PastePanel::dismissRequested, m_panel.get(), [this] { close(); });
+    return m_panel.get();
 }
-
-PastePanelController::~PastePanelController() = default;
 
 bool PastePanelController::isVisible() const
 {
-    return m_panel->isVisible();
+    return m_panel && m_panel->isVisible();
 }
 
 PasteForm *PastePanelController::form() const
 {
-    return m_panel->form();
+    return m_panel ? m_panel->form() : nullptr;
 }
 
 void PastePanelController::open()
 {
+    PastePanel *panel = this->panel();
     auto *form = new PasteForm(m_container);
-    QObject::connect(form, &PasteForm::closeRequested, m_panel.get(), [this] { close(); });
-    m_panel->setForm(form);
+    QObject::connect(form, &PasteForm::closeRequested, panel, [this] { close(); });
+    panel->setForm(form);
 
     QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)

@@ -12,8 +12,8 @@ class AppContainer;
 class PasteForm;
 class PastePanel;
 
-// Owns the one paste panel of the process, made with the controller and only ever hidden and
-// shown again, and fades it in and out. Each opening shows a fresh form.
+// Owns the one paste panel of the process, made when it is first needed and then only ever hidden
+// and shown again, and fades it in and out. Each opening shows a fresh form.
 class PastePanelController
 {
 public:
@@ -33,13 +33,15 @@ public:
     // Opens a hidden panel, closes a visible one.
     void toggle();
 
-    PastePanel *panel() const { return m_panel.get(); }
+    // The panel, made on first use.
+    PastePanel *panel();
     PasteForm *form() const;
 
 private:
     void fadeTo(qreal opacity);
 
     AppContainer &m_container;
+    // Made by panel(): a tray program that is never asked for the panel does not carry it.
     std::unique_ptr<PastePanel> m_panel;
     QPropertyAnimation *m_fade = nullptr; // the panel's child
 };
