@@ -670,6 +670,13 @@ inline QPoint loginField(QSize window)
 // the window has that red.
 inline constexpr std::uint32_t errorRed = 0xc01c28;
 
+// Login and password typed into the General pane of a focused settings window, then Return.
+inline bool typeCredentials(const QString &window, const QString &login, const QString &password)
+{
+    return click(window, loginField(windowSize(window))) && typeText(login) &&
+        pressKeys({ u"Tab"_s }) && typeText(password) && pressKeys({ u"Return"_s });
+}
+
 // Return on an alert's focused OK button, as a user would.
 inline bool dismissAlert(const QString &alert)
 {

@@ -72,11 +72,7 @@ private slots:
         QVERIFY(waitForFocus(window));
         QCOMPARE(m_x.pixelsOfColour(window, errorRed), 0);
 
-        QVERIFY(click(window, loginField(windowSize(window))));
-        QVERIFY(typeText(u"other"_s));
-        QVERIFY(pressKeys({ u"Tab"_s }));
-        QVERIFY(typeText(u"password"_s));
-        QVERIFY(pressKeys({ u"Return"_s }));
+        QVERIFY(typeCredentials(window, u"other"_s, u"password"_s));
         QVERIFY2(
             QTest::qWaitFor([&] { return m_x.pixelsOfColour(window, errorRed) > 0; }, patienceMs),
             logDump());

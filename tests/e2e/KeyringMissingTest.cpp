@@ -52,11 +52,7 @@ private slots:
         QVERIFY(waitForFocus(window));
         QCOMPARE(m_x.pixelsOfColour(window, errorRed), 0);
 
-        QVERIFY(click(window, loginField(windowSize(window))));
-        QVERIFY(typeText(u"demo"_s));
-        QVERIFY(pressKeys({ u"Tab"_s }));
-        QVERIFY(typeText(u"demo-password-1"_s));
-        QVERIFY(pressKeys({ u"Return"_s }));
+        QVERIFY(typeCredentials(window, u"demo"_s, u"demo-password-1"_s));
         QVERIFY2(
             QTest::qWaitFor([&] { return m_x.pixelsOfColour(window, errorRed) > 0; }, patienceMs),
             logDump());

@@ -8,7 +8,7 @@ using namespace E2E;
 
 namespace {
 
-enum Row { loginRow = 0, shrinkRow = 3 };
+enum Row { shrinkRow = 3 };
 
 // The toolbar's second item; the first, General, is about 65 px wide.
 QPoint shortcutsItem(QSize window)
@@ -130,11 +130,7 @@ private slots:
         const QString window = windowsTitled(settingsTitle).constFirst();
         QVERIFY(waitForFocus(window));
 
-        QVERIFY(click(window, control(windowSize(window), generalHeight, loginRow, fieldWidth)));
-        QVERIFY(typeText(u"demo"_s));
-        QVERIFY(pressKeys({ u"Tab"_s }));
-        QVERIFY(typeText(u"demo-password-1"_s));
-        QVERIFY(pressKeys({ u"Return"_s }));
+        QVERIFY(typeCredentials(window, u"demo"_s, u"demo-password-1"_s));
 
         QVERIFY2(waitForNoWindow(settingsTitle), logDump());
         QCOMPARE(lookupSecret(u"login"_s), std::optional(QByteArray("demo")));
