@@ -91,6 +91,31 @@ private:
     std::vector<std::pair<xcb_keycode_t, std::uint16_t>> m_grabs;
 };
 
+// Counts the presses of one keycode that reach the application, repeats included, before the
+// backend's filter sees them (the filter installed last runs first).
+class PressCounter : public QAbstractNativeEventFilter
+{
+public:
+    explicit PressCounter(xcb_keycode_t keycode)
+        : m_keycode(keycode)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~PressCounter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+
+    bool nativeEventFilter(const QByteArray &, void *message, qintptr *) override
+    {
+        const auto *event = static_cast<const xcb_key_press_event_t *>(message);
+        presses += (event->response_type & ~0x80) == XCB_KEY_PRESS && event->detail == m_keycode;
+        return false;
+    }
+
+    int presses = 0;
+
+private:
+    xcb_keycode_t m_keycode;
+};
+
 } // namespace
 
 class X11HotkeysTest : public QObject
@@ -171,6 +196,18 @@ private slots:
         QTRY_COMPARE(m_pressed,
             QList({ FWHotkeyAction::newBatch, FWHotkeyAction::openFerrowick,
                 FWHotkeyAction::togglePaste, FWHotkeyAction::newShrink }));
+    }
+
+    // X repeats a held key as further presses; each physical press is one action.
+    void heldKeyFiresOnce()
+    {
+        QCOMPARE(registerHotkeys(FWHotkeyConfiguration::defaults()).size(), 4);
+        PressCounter counter(m_other->keycode(XK_s));
+        QVERIFY(runTool(u"xdotool"_s, { u"keydown"_s, u"ctrl+alt+shift+s"_s }));
+        QTRY_VERIFY(counter.presses >= 3);
+        QVERIFY(runTool(u"xdotool"_s, { u"keyup"_s, u"s+shift+alt+ctrl"_s }));
+        QVERIFY(press(u"s"_s));
+        QTRY_COMPARE(m_pressed, QList<FWHotkeyAction>(2, FWHotkeyAction::newShrink));
     }
 
     void refusedWhileAnotherClientHoldsIt()

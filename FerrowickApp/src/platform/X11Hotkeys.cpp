@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -61,6 +62,10 @@ struct X11Hotkeys::State
     bool filterInstalled = false;
     std::uint64_t lastRef = 0;
     std::map<std::uint64_t, Registration> registrations;
+    // The keycodes of combinations pressed, each with the time of its last release. X repeats a
+    // held key as further presses, each after a release of the same time stamp unless the client
+    // asked for detectable auto-repeat (then with no release at all).
+    std::map<xcb_keycode_t, std::optional<xcb_timestamp_t>> pressed;
 
     std::vector<xcb_keycode_t> keycodes(xcb_keysym_t keysym) const
     {
@@ -153,6 +158,8 @@ struct X11Hotkeys::State
         xcb_key_symbols_free(symbols);
         symbols = xcb_key_symbols_alloc(connection);
         numLockMask = findNumLockMask();
+        // A keycode may now stand for another key.
+        pressed.clear();
         for (auto &[ref, registration] : registrations) {
             const std::vector<Grab> wanted = wantedGrabs(registration);
             std::vector<Grab> stale;
@@ -171,7 +178,7 @@ struct X11Hotkeys::State
         }
     }
 
-    bool keyPress(const xcb_key_press_event_t &press) const
+    bool keyPress(const xcb_key_press_event_t &press)
     {
         if (press.event != root)
             return false;
@@ -185,6 +192,13 @@ struct X11Hotkeys::State
                 registration.grabs, [&](const Grab &grab) { return grab.keycode == press.detail; });
             if (!ours)
                 continue;
+            // One action per physical press.
+            const auto last = pressed.find(press.detail);
+            const bool repeat =
+                last != pressed.end() && (!last->second || *last->second == press.time);
+            pressed[press.detail] = std::nullopt;
+            if (repeat)
+                return true;
             // Copied: the callback may unregister, which would end this loop's registration.
             const FWKit::FWHotkeyDescriptor descriptor = registration.descriptor;
             if (callback)
@@ -295,6 +309,14 @@ bool X11Hotkeys::nativeEventFilter(const QByteArray &eventType, void *message, q
     const std::uint8_t type = event->response_type & ~0x80;
     if (type == XCB_KEY_PRESS)
         return m_state->keyPress(*reinterpret_cast<const xcb_key_press_event_t *>(event));
+    if (type == XCB_KEY_RELEASE) {
+        // Wherever it goes: while one of our windows grabs the keyboard, the release goes there.
+        const auto *release = reinterpret_cast<const xcb_key_release_event_t *>(event);
+        if (const auto found = m_state->pressed.find(release->detail);
+            found != m_state->pressed.end())
+            found->second = release->time;
+        return false;
+    }
     if (type == XCB_MAPPING_NOTIFY) {
         if (reinterpret_cast<const xcb_mapping_notify_event_t *>(event)->request !=
             XCB_MAPPING_POINTER)
