@@ -42,7 +42,8 @@ private slots:
         SKIP_OUTSIDE_HARNESS();
         FWTest::TestApp app;
         QVERIFY(app.storeCredentials(u"jane"_s, u"pw"_s));
-        app.transport->answer(200, R"([{"batch":"scans"},{"batch":"holiday photos"}])");
+        app.transport->answer(
+            200, R"([{"batch":"scans"},{"batch":"holiday photos"},{"batch":"R&D"}])");
         AppContainer &container = app.build();
         MainMenu menu(container);
         QSignalSpy settings(&container, &AppContainer::settingsRequested);
@@ -64,7 +65,9 @@ private slots:
         QSignalSpy changed(&container.appModel(), &AppModel::batchesChanged);
         container.appModel().refreshBatches();
         QTRY_COMPARE(changed.size(), 1);
-        QCOMPARE(titles(batches), QStringList({ u"scans"_s, u"holiday photos"_s }));
+        QCOMPARE(titles(batches).size(), 3);
+        // What the row shows: the name as it is, no mnemonic.
+        QCOMPARE(batches->actions().at(2)->iconText(), u"R&D"_s);
         batches->actions().at(0)->trigger();
         QTRY_COMPARE(app.desktop.log, QStringList { u"open https://jane.ferrowick.app/scans"_s });
         // A name that makes no page: the model refuses, the settings window opens instead.
@@ -77,6 +80,9 @@ private slots:
         container.setHotkeyConfiguration(next);
         QCOMPARE(menu.actions().at(1)->text(), u"New Shrink (\u2318key#200)"_s);
         QVERIFY(menu.actions().at(1)->shortcut().isEmpty());
+        QCOMPARE(menu.actions().at(3)->menu(), batches);
+        QCOMPARE(batches->actions().size(), 3);
+        QCOMPARE(menu.findChildren<QMenu *>().size(), 1);
     }
 };
 

@@ -21,6 +21,11 @@ const QString newPasteIcon = QStringLiteral("edit-paste");
 
 } // namespace
 
+QString MainMenu::menuText(QString text)
+{
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+
 std::optional<QKeySequence> MainMenu::shortcut(std::optional<FWKeyCombo> combo)
 {
     // The table holds exactly the keys a menu can show: the named keys, F1-F12, and the keys
@@ -31,15 +36,18 @@ std::optional<QKeySequence> MainMenu::shortcut(std::optional<FWKeyCombo> combo)
 QString MainMenu::rowTitle(const QString &title, std::optional<FWKeyCombo> combo)
 {
     if (combo && !shortcut(combo))
-        return title + QStringLiteral(" (") + combo->displayString() + u')';
+        return title + QStringLiteral(" (") + menuText(combo->displayString()) + u')';
     return title;
 }
 
 MainMenu::MainMenu(AppContainer &container, QWidget *parent)
     : QMenu(parent)
     , m_container(container)
+    // Made once: clear() removes a submenu's row but would leave the submenu itself behind.
+    , m_batches(new QMenu(QStringLiteral("Batches"), this))
 {
     rebuild();
+    rebuildBatches();
     connect(this, &QMenu::aboutToShow, this, [this] {
         m_iconsWanted = true;
         loadIcons();
@@ -63,8 +71,7 @@ void MainMenu::rebuild()
     addRow(QStringLiteral("New Paste"), newPasteIcon, FWHotkeyAction::togglePaste,
         [this] { m_container.requestPasteToggle(); });
 
-    m_batches = addMenu(QStringLiteral("Batches"));
-    rebuildBatches();
+    addMenu(m_batches);
     addSeparator();
 
     addAction(QStringLiteral("Check for Updates\u2026"), this, [this] {
@@ -93,7 +100,7 @@ void MainMenu::rebuildBatches()
 {
     m_batches->clear();
     for (const Batch &batch : m_container.appModel().batches()) {
-        m_batches->addAction(batch.batch, this, [this, batch] {
+        m_batches->addAction(menuText(batch.batch), this, [this, batch] {
             if (!m_container.appModel().openBatch(batch))
                 m_container.requestSettings();
         });

@@ -23,6 +23,9 @@ class MainMenu : public QMenu
 public:
     explicit MainMenu(AppContainer &container, QWidget *parent = nullptr);
 
+    // A text from the service or the user as a row shows it: '&' stays a character, not a
+    // mnemonic.
+    static QString menuText(QString text);
     // The menu's key equivalent for a global shortcut; nothing when the menu cannot show the key.
     static std::optional<QKeySequence> shortcut(std::optional<FWKit::FWKeyCombo> combo);
     // The row's title: the plain title, or with " (<combination>)" when the shortcut cannot be
