@@ -15,8 +15,11 @@ SingleInstance::SingleInstance(QDBusConnection bus, QObject *parent)
 
 SingleInstance::Claim SingleInstance::claim()
 {
-    if (!m_bus.isConnected() || !m_bus.interface())
-        return Claim::noBus;
+    if (!m_bus.isConnected() || !m_bus.interface()) {
+        DebugLog::note(
+            QStringLiteral("single instance: no session bus; running without the guard"));
+        return Claim::unguarded;
+    }
 
     // The object goes up first, so a start that finds the name can always reach it.
     m_bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots);
@@ -25,16 +28,22 @@ SingleInstance::Claim SingleInstance::claim()
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
         return Claim::first;
     m_bus.unregisterObject(objectPath);
+    if (!reply.isValid()) {
+        DebugLog::note(QStringLiteral("single instance: the bus refused the name (") +
+            reply.error().message() + QStringLiteral("); running without the guard"));
+        return Claim::unguarded;
+    }
 
     const QDBusMessage call = QDBusMessage::createMethodCall(busName, objectPath,
         QStringLiteral("app.ferrowick.Ferrowick"), QStringLiteral("OpenSettings"));
     const QDBusMessage answer = m_bus.call(call, QDBus::Block, 5'000);
-    if (answer.type() == QDBusMessage::ErrorMessage)
-        DebugLog::note(QStringLiteral("second start: the running Ferrowick did not answer: ") +
-            answer.errorMessage());
-    else
-        DebugLog::note(
-            QStringLiteral("second start: asked the running Ferrowick to open its settings"));
+    if (answer.type() == QDBusMessage::ErrorMessage) {
+        DebugLog::note(QStringLiteral("single instance: the owner of the name did not answer (") +
+            answer.errorMessage() + QStringLiteral("); running without the guard"));
+        return Claim::unguarded;
+    }
+    DebugLog::note(
+        QStringLiteral("second start: asked the running Ferrowick to open its settings"));
     return Claim::secondStart;
 }
 

@@ -7,7 +7,9 @@ namespace Ferrowick {
 
 // One Ferrowick per session: the first start owns the bus name app.ferrowick.Ferrowick; a later
 // start asks it to open its settings window and leaves, so two processes never fight over the
-// shortcuts.
+// shortcuts. Only an owner that answers makes a start a second one: a bus that refuses the name
+// (a sandbox, a strict policy) or an owner that does not answer leaves the process running
+// without the guard.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -19,8 +21,9 @@ public:
         first,
         // Another process owns it and has been asked to open its settings.
         secondStart,
-        // No session bus: the process runs without the guard.
-        noBus,
+        // No session bus, a refused name or a silent owner (logged): the process runs without
+        // the guard.
+        unguarded,
     };
 
     static inline const QString busName = QStringLiteral("app.ferrowick.Ferrowick");
