@@ -4,6 +4,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace FWKit {
@@ -13,6 +15,69 @@ struct DeleteLater
 {
     void operator()(QObject *object) const { object->deleteLater(); }
 };
+
+// A request body that can be read once. Qt sends a request again, POST included, when its
+// connection drops before any answer; a body it cannot rewind makes that a failure instead, so a
+// paste or a shrink reaches the service at most once.
+class OneShotBody final : public QIODevice
+{
+public:
+    explicit OneShotBody(QByteArray data)
+        : m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    // Qt's way to rewind; without this override QIODevice also warns.
+    bool seek(qint64) override { return false; }
+    qint64 bytesAvailable() const override
+    {
+        return m_data.size() - m_read + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 size = std::min(maxSize, m_data.size() - m_read);
+        if (size <= 0)
+            return -1;
+        std::memcpy(data, m_data.constData() + m_read, static_cast<std::size_t>(size));
+        m_read += size;
+        return size;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    const QByteArray m_data;
+    qint64 m_read = 0;
+};
+
+// The errors Qt sets beside a whole HTTP answer (4xx and 5xx statuses, a redirect it would not
+// follow); any other means the answer did not arrive whole, whatever status came first.
+bool comesWithAnAnswer(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::TooManyRedirectsError:
+    case QNetworkReply::InsecureRedirectError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::ContentAccessDenied:
+    case QNetworkReply::ContentOperationNotPermittedError:
+    case QNetworkReply::ContentNotFoundError:
+    case QNetworkReply::AuthenticationRequiredError:
+    case QNetworkReply::ContentConflictError:
+    case QNetworkReply::ContentGoneError:
+    case QNetworkReply::UnknownContentError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+    case QNetworkReply::InternalServerError:
+    case QNetworkReply::OperationNotImplementedError:
+    case QNetworkReply::ServiceUnavailableError:
+    case QNetworkReply::UnknownServerError:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 NetworkTransport::NetworkTransport(const QList<QSslCertificate> &extraAuthorities)
@@ -45,23 +110,29 @@ QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPReq
         networkRequest.setRawHeader(name, value);
 
     QNetworkReply *sent = nullptr;
-    if (request.method == "GET" && !request.body)
+    if (request.method == "GET" && !request.body) {
         sent = m_manager.get(networkRequest);
-    else if (request.method == "POST")
-        sent = m_manager.post(networkRequest, request.body.value_or(QByteArray()));
-    else
-        sent = m_manager.sendCustomRequest(
-            networkRequest, request.method, request.body.value_or(QByteArray()));
+    } else {
+        const QByteArray data = request.body.value_or(QByteArray());
+        networkRequest.setHeader(QNetworkRequest::ContentLengthHeader, data.size());
+        // Otherwise Qt copies the body into a buffer it can send again.
+        networkRequest.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        auto *body = new OneShotBody(data);
+        sent = request.method == "POST"
+            ? m_manager.post(networkRequest, body)
+            : m_manager.sendCustomRequest(networkRequest, request.method, body);
+        body->setParent(sent);
+    }
     std::unique_ptr<QNetworkReply, DeleteLater> reply(sent);
 
     co_await qCoro(reply.get()).waitForFinished(std::chrono::milliseconds(-1));
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
-        if (reply->error() != QNetworkReply::NoError)
-            co_return std::unexpected(FWError::transport(reply->errorString()));
+    if (reply->error() != QNetworkReply::NoError &&
+        (!status.isValid() || !comesWithAnAnswer(reply->error())))
+        co_return std::unexpected(FWError::transport(reply->errorString()));
+    if (!status.isValid())
         co_return std::unexpected(FWError::transport(QStringLiteral("Received non-HTTP response")));
-    }
     co_return HTTPResponse { status.toInt(), reply->readAll() };
 }
 

@@ -244,8 +244,17 @@ bool FakeProvider::misbehave(
     } else {
         return false; // only a delay: then the usual answer
     }
-    if (misbehaviour.body)
+    if (misbehaviour.cutOff) {
+        const std::string half = misbehaviour.body->substr(0, misbehaviour.body->size() / 2);
+        response.set_content_provider(misbehaviour.body->size(), misbehaviour.contentType,
+            [half, &request](std::size_t, std::size_t, httplib::DataSink &sink) {
+                sink.write(half.data(), half.size());
+                dropConnection(request);
+                return false;
+            });
+    } else if (misbehaviour.body) {
         response.set_content(*misbehaviour.body, misbehaviour.contentType);
+    }
     return true;
 }
 

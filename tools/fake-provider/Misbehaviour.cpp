@@ -38,7 +38,8 @@ constexpr std::array keys { Key { u"path", QJsonValue::String, "a string" },
     Key { u"contentType", QJsonValue::String, "a string" },
     Key { u"location", QJsonValue::String, "a string" },
     Key { u"delayMs", QJsonValue::Double, "an integer" },
-    Key { u"close", QJsonValue::Bool, "true or false" } };
+    Key { u"close", QJsonValue::Bool, "true or false" },
+    Key { u"cutOff", QJsonValue::Bool, "true or false" } };
 
 std::optional<std::string> string(const QJsonObject &object, QStringView key)
 {
@@ -103,6 +104,9 @@ std::expected<Misbehaviour, std::string> Misbehaviour::fromJson(std::string_view
     if (result.delay < 0ms || result.delay > 24h)
         return std::unexpected("delayMs must be from 0 to 86400000 (a day)");
     result.close = object.value(u"close").toBool(false);
+    result.cutOff = object.value(u"cutOff").toBool(false);
+    if (result.cutOff && (!result.body || result.body->size() < 2))
+        return std::unexpected("cutOff needs a body of two bytes or more");
     if (hasLineBreak(result.contentType) || hasLineBreak(result.location.value_or("")))
         return std::unexpected("a header value must not contain a line break");
     return result;

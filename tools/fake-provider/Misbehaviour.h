@@ -20,6 +20,9 @@ struct Misbehaviour
     std::optional<std::string> location;
     std::chrono::milliseconds delay { 0 };
     bool close = false;
+    // Answers with the whole body's length but sends only its first half, then drops the
+    // connection.
+    bool cutOff = false;
 
     // From the body of POST /_fake/misbehave. Unknown keys and wrong types are refused, so that a
     // typing error in a test shows at once instead of as a misbehaviour that never happens.

@@ -258,6 +258,8 @@ bool FakeProviderProcess::misbehave(const Misbehaviour &misbehaviour)
         object.insert("delayMs", static_cast<qint64>(misbehaviour.delay.count()));
     if (misbehaviour.close)
         object.insert("close", true);
+    if (misbehaviour.cutOff)
+        object.insert("cutOff", true);
     return control("POST", "/_fake/misbehave", QJsonDocument(object).toJson()).status == 200;
 }
 

@@ -38,8 +38,9 @@ struct RecordedRequest
 
 // What the next `count` requests to `path` (decoded, or as sent) get instead of the usual answer;
 // count 0: every one until reset(). A delay alone answers as usual afterwards; a stalled answer
-// ends when the provider stops. Qt resends a dropped request up to three times by itself (POST
-// too), so a drop that the client must see needs count 4 or 0.
+// ends when the provider stops. Qt resends a GET whose connection dropped without an answer up to
+// three times by itself, so a dropped GET the client must see needs count 4 or 0 (the
+// application's transport never lets a request with a body be sent twice).
 struct Misbehaviour
 {
     QString path {};
@@ -50,6 +51,7 @@ struct Misbehaviour
     std::optional<QString> location {}; // answer a redirect
     std::chrono::milliseconds delay { 0 };
     bool close = false; // drop the connection without answering
+    bool cutOff = false; // send half the body, then drop the connection
 };
 
 struct ProviderAccount
