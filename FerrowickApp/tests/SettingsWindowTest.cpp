@@ -108,20 +108,21 @@ private slots:
     void closing_data()
     {
         QTest::addColumn<bool>("updaterSession");
-        QTest::addColumn<bool>("byKey");
-        QTest::newRow("close button") << false << false;
-        QTest::newRow("close key") << false << true;
-        QTest::newRow("during an update session") << true << false;
+        QTest::addColumn<QKeySequence>("key"); // empty: the close button
+        QTest::newRow("close button") << false << QKeySequence();
+        QTest::newRow("close key") << false << QKeySequence(QKeySequence::Close);
+        QTest::newRow("Escape") << false << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("during an update session") << true << QKeySequence();
     }
     void closing()
     {
         QFETCH(bool, updaterSession);
-        QFETCH(bool, byKey);
+        QFETCH(QKeySequence, key);
         const QPointer<SettingsWindow> window = open();
         QVERIFY(window);
         AppActivation::setUpdaterSessionActive(updaterSession);
-        if (byKey)
-            QTest::keySequence(window.data(), QKeySequence::Close);
+        if (!key.isEmpty())
+            QTest::keySequence(window.data(), key);
         else
             window->close();
         QVERIFY(!SettingsLauncher::isOpen());
@@ -129,6 +130,36 @@ private slots:
         QCOMPARE(AppActivation::policy(),
             updaterSession ? AppActivation::Policy::Regular : AppActivation::Policy::Accessory);
         QTRY_VERIFY(window.isNull());
+    }
+
+    // Without a mouse: the keys of a tabbed window between panes, none while a recorder records.
+    void keyboardSwitchesPanes()
+    {
+        SettingsWindow *window = open();
+        QVERIFY(window);
+        const auto press = [&](QKeyCombination key) {
+            QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+        };
+        press(Qt::CTRL | Qt::Key_PageDown);
+        QCOMPARE(window->view()->pane(), SettingsPane::shortcuts);
+        auto *recorder = qobject_cast<RecorderView *>(QApplication::focusWidget());
+        QVERIFY(recorder);
+        QTest::keyClick(recorder, Qt::Key_Space);
+        press(Qt::CTRL | Qt::Key_PageUp);
+        QCOMPARE(recorder->text(),
+            QKeySequence(Qt::CTRL | Qt::Key_PageUp).toString(QKeySequence::NativeText));
+        QTest::keyClick(recorder, Qt::Key_Space);
+        press(Qt::Key_Escape);
+        QVERIFY(!recorder->isRecording());
+        QCOMPARE(window->view()->pane(), SettingsPane::shortcuts);
+        QVERIFY(SettingsLauncher::isOpen());
+
+        press(Qt::CTRL | Qt::Key_PageUp);
+        QCOMPARE(window->view()->pane(), SettingsPane::general);
+        press(Qt::CTRL | Qt::Key_Tab);
+        QCOMPARE(window->view()->pane(), SettingsPane::shortcuts);
+        press(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab);
+        QCOMPARE(window->view()->pane(), SettingsPane::general);
     }
 
     void save()

@@ -149,11 +149,15 @@ void PasteForm::submit()
 QCoro::Task<> PasteForm::runSubmission(
     QPointer<PasteForm> self, QString text, std::optional<QString> language)
 {
+    const QPointer<AppContainer> container(&self->m_container);
     const PasteOutcome outcome =
-        co_await self->m_container.appModel().submitPaste(std::move(text), std::move(language));
-    // A form replaced meanwhile is gone; its panel has a fresh one.
+        co_await container->appModel().submitPaste(std::move(text), std::move(language));
+    // A form replaced meanwhile is gone; its panel has a fresh one, which keeps what the user
+    // types there. Only the way to the missing credentials must not be lost with it.
     if (self)
         self->finishSubmission(outcome);
+    else if (container && outcome.kind() == PasteOutcome::Kind::NeedsLogin)
+        container->requestSettings();
 }
 
 void PasteForm::finishSubmission(const PasteOutcome &outcome)

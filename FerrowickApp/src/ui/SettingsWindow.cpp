@@ -6,6 +6,8 @@
 #include <QLayout>
 #include <QToolBar>
 
+#include <algorithm>
+
 namespace Ferrowick {
 
 SettingsWindow::SettingsWindow(AppContainer &container, QWidget *parent)
@@ -38,10 +40,24 @@ SettingsWindow::SettingsWindow(AppContainer &container, QWidget *parent)
         m_paneActions[pane] = action;
     }
 
+    // The keys of any preferences window. A recorder that is recording takes every key first.
     auto *close = new QAction(this);
-    close->setShortcuts(QKeySequence::Close);
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    closeKeys << QKeySequence(Qt::Key_Escape);
+    close->setShortcuts(closeKeys);
     connect(close, &QAction::triggered, this, &QWidget::close);
     addAction(close);
+    const auto addPaneStep = [this](int step, const QList<QKeySequence> &keys) {
+        auto *action = new QAction(this);
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, [this, step] { stepPane(step); });
+        addAction(action);
+    };
+    addPaneStep(
+        1, { QKeySequence(Qt::CTRL | Qt::Key_PageDown), QKeySequence(Qt::CTRL | Qt::Key_Tab) });
+    addPaneStep(-1,
+        { QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab) });
     connect(m_view, &SettingsView::closeRequested, this, &QWidget::close);
 
     // The size follows the pane's content; the user cannot resize.
@@ -59,6 +75,25 @@ void SettingsWindow::selectPane(SettingsPane pane)
     layout()->activate();
     if (pos() != origin)
         move(origin);
+}
+
+void SettingsWindow::stepPane(int step)
+{
+    const auto count = int(allSettingsPanes.size());
+    const auto current =
+        int(std::ranges::find(allSettingsPanes, m_view->pane()) - allSettingsPanes.begin());
+    selectPane(allSettingsPanes.at(std::size_t((current + step + count) % count)));
+    // The keyboard goes on into the pane shown.
+    if (focusWidget() && focusWidget()->isVisible())
+        return;
+    for (QWidget *next = m_view->nextInFocusChain(); next != m_view;
+         next = next->nextInFocusChain()) {
+        if (m_view->isAncestorOf(next) && next->isVisible() && next->isEnabled() &&
+            (next->focusPolicy() & Qt::TabFocus)) {
+            next->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 void SettingsWindow::closeEvent(QCloseEvent *event)

@@ -27,10 +27,12 @@ public:
     SettingsView *view() const { return m_view; }
     // What the toolbar's items do; the pane already shown changes nothing.
     void selectPane(SettingsPane pane);
+    // The next (1) or previous (-1) pane, round the end; the keyboard's way between panes.
+    void stepPane(int step);
     QAction *paneAction(SettingsPane pane) const { return m_paneActions.at(pane); }
 
 signals:
-    // The window is closing, by its close button, the close key or a successful save.
+    // The window is closing, by its close button, a close key (Escape too) or a successful save.
     void closing();
 
 protected:
