@@ -139,9 +139,13 @@ private slots:
         if (dialog == u"updateError"_s)
             QVERIFY(!FWTest::logLines().filter(u"update: the check failed: "_s).isEmpty());
 
-        // The next background check a day later; it shows only a new version.
+        // The next background check a day later, or an hour after a failure, which does not count
+        // as the day's check. It shows only a new version.
+        const bool failed = dialog == u"updateError"_s;
         const auto next = controller->timeUntilBackgroundCheck();
-        QVERIFY(next && *next > 24h - 1min && *next <= 24h);
+        const auto expected = failed ? std::chrono::hours(UpdateController::retryDelay) : 24h;
+        QVERIFY(next && *next > expected - 1min && *next <= expected);
+        QCOMPARE(preferences.data(UpdateController::lastCheckKey).has_value(), !failed);
         if (!offered)
             QVERIFY(backgroundCheckIsSilent());
     }
@@ -222,6 +226,25 @@ private slots:
             QVERIFY2(*next > expected - 1min && *next <= expected,
                 qPrintable(QString::number(next->count())));
         QVERIFY(provider.requests().isEmpty()); // launch fetches nothing
+    }
+
+    // Unlike a QTimer, it counts the time the machine sleeps: it fires at a time of day.
+    void wallClockTimer()
+    {
+        WallClockTimer timer;
+        QSignalSpy fired(&timer, &WallClockTimer::timeout);
+        timer.start(QDateTime::currentDateTimeUtc().addMSecs(-1));
+        QVERIFY(fired.wait(5'000));
+        QVERIFY(!timer.isActive());
+        const QDateTime soon = QDateTime::currentDateTimeUtc().addMSecs(50);
+        timer.start(soon);
+        QVERIFY(timer.isActive());
+        QVERIFY(fired.wait(5'000));
+        QVERIFY(QDateTime::currentDateTimeUtc() >= soon);
+        timer.start(QDateTime::currentDateTimeUtc().addSecs(3600));
+        timer.stop();
+        QVERIFY(!timer.isActive());
+        QCOMPARE(fired.size(), 2);
     }
 
     void feedFromEnvironment_data()

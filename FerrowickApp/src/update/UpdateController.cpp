@@ -66,10 +66,10 @@ UpdateController::UpdateController(FWKit::HTTPTransport &transport,
     , m_currentVersion(std::move(currentVersion))
     , m_automaticChecks(automaticChecks)
 {
-    m_backgroundTimer.setSingleShot(true);
-    // One wake-up a day costs nothing; a coarse timer would stretch the delay by up to 5 %.
-    m_backgroundTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_backgroundTimer, &QTimer::timeout, this, &UpdateController::checkInBackground);
+    connect(
+        &m_backgroundTimer, &WallClockTimer::timeout, this, &UpdateController::checkInBackground);
+    connect(&m_backgroundTimer, &WallClockTimer::clockChanged, this,
+        &UpdateController::scheduleBackgroundCheck);
 }
 
 UpdateController::~UpdateController()
@@ -110,7 +110,8 @@ std::optional<std::chrono::milliseconds> UpdateController::timeUntilBackgroundCh
 {
     if (!m_backgroundTimer.isActive())
         return std::nullopt;
-    return m_backgroundTimer.remainingTimeAsDuration();
+    return std::chrono::milliseconds(
+        std::max<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(m_backgroundTimer.deadline())));
 }
 
 void UpdateController::beginSession(bool userInitiated)
@@ -141,14 +142,17 @@ QCoro::Task<> UpdateController::runSession(QPointer<UpdateController> self)
 
 void UpdateController::conclude(const std::expected<AppcastItem, FWKit::FWError> &newest)
 {
+    if (!newest) {
+        DebugLog::note(u"update: the check failed: "_s + newest.error().debugDescription());
+        m_retryAfter = QDateTime::currentDateTimeUtc().addSecs(
+            std::chrono::duration_cast<std::chrono::seconds>(retryDelay).count());
+        return m_userInitiated ? showDialog(Answer::Error) : endSession();
+    }
+    m_retryAfter.reset();
     m_preferences.setData(QString::fromLatin1(lastCheckKey),
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toUtf8());
     m_preferences.sync();
 
-    if (!newest) {
-        DebugLog::note(u"update: the check failed: "_s + newest.error().debugDescription());
-        return m_userInitiated ? showDialog(Answer::Error) : endSession();
-    }
     const auto order = compareVersions(newest->version, m_currentVersion);
     if (!order) {
         DebugLog::note(
@@ -260,14 +264,15 @@ void UpdateController::scheduleBackgroundCheck()
 {
     if (!m_automaticChecks || !m_started)
         return;
-    std::chrono::milliseconds delay = firstCheckDelay;
-    if (const auto last = lastCheck()) {
-        const std::chrono::milliseconds since(last->msecsTo(QDateTime::currentDateTimeUtc()));
-        // A last check in the future means the clock was changed: start over.
-        if (since.count() >= 0)
-            delay = std::max<std::chrono::milliseconds>(firstCheckDelay, checkInterval - since);
-    }
-    m_backgroundTimer.start(delay);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto later = [&now](std::chrono::seconds delay) { return now.addSecs(delay.count()); };
+    QDateTime due = later(firstCheckDelay);
+    // A last check in the future means the clock was set back: start over.
+    if (const auto last = lastCheck(); last && *last <= now)
+        due = std::max(due, last->addSecs(std::chrono::seconds(checkInterval).count()));
+    if (m_retryAfter)
+        due = std::max(due, std::min(*m_retryAfter, later(retryDelay)));
+    m_backgroundTimer.start(due);
 }
 
 std::optional<QDateTime> UpdateController::lastCheck() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Appcast.h"
+#include "WallClockTimer.h"
 
 #include <FWKit/BrowserLaunching.h>
 #include <FWKit/HTTPTransport.h>
@@ -11,7 +12,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -38,6 +38,8 @@ public:
     static constexpr auto lastCheckKey = "fwLastUpdateCheck";
     static constexpr std::chrono::minutes firstCheckDelay { 1 };
     static constexpr std::chrono::hours checkInterval { 24 };
+    // After a feed that could not be fetched or read: an offline start tries again the same day.
+    static constexpr std::chrono::hours retryDelay { 1 };
     static constexpr std::chrono::seconds fetchTimeout { 60 };
 
     // https://ferrowick.app/appcast.xml
@@ -55,7 +57,9 @@ public:
     ~UpdateController() override;
 
     // Schedules the background checks: the first a minute from now, or a day after the last
-    // check when that is later; then daily. Nothing is fetched at once.
+    // check when that is later; then daily, by the wall clock (a night's sleep counts), worked
+    // out again when the clock is set. A check whose feed could not be fetched or read is not
+    // stored; the next try is an hour later. Nothing is fetched at once.
     void start();
 
     // False while a session runs (a check in flight or its dialog up).
@@ -98,7 +102,9 @@ private:
     bool m_sessionActive = false;
     bool m_userInitiated = false;
     QPointer<QMessageBox> m_dialog;
-    QTimer m_backgroundTimer;
+    WallClockTimer m_backgroundTimer;
+    // Set by a failed fetch: no background check before it.
+    std::optional<QDateTime> m_retryAfter;
 };
 
 } // namespace Ferrowick

@@ -1,0 +1,75 @@
+#include "update/WallClockTimer.h"
+
+#include "DebugLog.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace Ferrowick {
+
+WallClockTimer::WallClockTimer(QObject *parent)
+    : QObject(parent)
+    , m_fd(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC))
+{
+    if (m_fd < 0) {
+        DebugLog::note(QStringLiteral("timer: no wall-clock timer: ") +
+            QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &WallClockTimer::expired);
+}
+
+WallClockTimer::~WallClockTimer()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void WallClockTimer::start(const QDateTime &at)
+{
+    if (m_fd < 0)
+        return;
+    const qint64 ms = std::max<qint64>(at.toMSecsSinceEpoch(), 1);
+    itimerspec spec {};
+    spec.it_value.tv_sec = ms / 1000;
+    spec.it_value.tv_nsec = (ms % 1000) * 1'000'000;
+    // Absolute, and cancelled when someone sets the clock.
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0) {
+        DebugLog::note(QStringLiteral("timer: could not be set: ") +
+            QString::fromLocal8Bit(std::strerror(errno)));
+        m_deadline = {};
+        return;
+    }
+    m_deadline = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
+
+void WallClockTimer::stop()
+{
+    if (m_fd < 0)
+        return;
+    const itimerspec disarm {};
+    ::timerfd_settime(m_fd, 0, &disarm, nullptr);
+    m_deadline = {};
+}
+
+void WallClockTimer::expired()
+{
+    std::uint64_t expirations = 0;
+    const ssize_t read = ::read(m_fd, &expirations, sizeof expirations);
+    if (read < 0 && errno == EAGAIN)
+        return;
+    const bool clockSet = read < 0 && errno == ECANCELED;
+    stop();
+    if (clockSet)
+        emit clockChanged();
+    else
+        emit timeout();
+}
+
+} // namespace Ferrowick
