@@ -5,12 +5,11 @@
 #include "ui/MainMenu.h"
 #include "ui/PastePanelController.h"
 #include "ui/SettingsLauncher.h"
+#include "ui/TrayIcon.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <QSocketNotifier>
-#include <QSystemTrayIcon>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -49,12 +48,11 @@ void quitOnTermination(QApplication &app)
 
 QIcon statusIcon()
 {
-    const QString path = QStringLiteral(":/icons/wick-mini-bw.svg");
-    // The tray renders the icon at its own size; a trial rendering here would only cost start-up
-    // time and leave a pixmap whose cache wakes the process half a minute later.
-    if (!QFile::exists(path))
-        qFatal("Missing wick-mini-bw status icon in bundle");
-    return QIcon(path);
+    const std::optional<QIcon> icon = TrayIcon::load(QStringLiteral(":/icons/wick-mini-bw.svg"));
+    if (!icon)
+        qFatal(
+            "Missing wick-mini-bw status icon in bundle (or Qt's SVG plugins are not installed)");
+    return *icon;
 }
 
 } // namespace
@@ -84,18 +82,7 @@ int main(int argc, char *argv[])
 
         PastePanelController pastePanel(container);
         MainMenu menu(container);
-        QSystemTrayIcon tray(icon);
-        tray.setToolTip(QStringLiteral("Ferrowick"));
-        tray.setContextMenu(&menu);
-        // A left click opens the same menu as a right click.
-        QObject::connect(&tray, &QSystemTrayIcon::activated, &menu,
-            [&](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger)
-                    menu.popup(tray.geometry().bottomLeft());
-            });
-        if (!QSystemTrayIcon::isSystemTrayAvailable())
-            DebugLog::note(
-                QStringLiteral("tray: no system tray yet; the shortcuts work meanwhile"));
+        TrayIcon tray(icon, menu, DesktopServices::shared().notifier());
         tray.show();
 
         const auto openSettings = [&container] { SettingsLauncher::open(container); };

@@ -286,19 +286,30 @@ inline bool waitForFocus(const QString &window)
     return QTest::qWaitFor([&] { return focusedWindow() == window; }, patienceMs);
 }
 
-// The size of a window's content, without the window manager's frame; empty if it is gone.
-inline QSize windowSize(const QString &window)
+// Where a window's content is on the screen, without the window manager's frame; empty if it is
+// gone.
+inline QRect windowGeometry(const QString &window)
 {
     const ToolRun geometry =
         run(u"xdotool"_s, { u"getwindowgeometry"_s, u"--shell"_s, window }, std::nullopt, false);
-    QSize size;
+    QRect rect;
     for (const QByteArray &line : geometry.output.split('\n')) {
-        if (line.startsWith("WIDTH="))
-            size.setWidth(line.mid(6).toInt());
+        const int value = line.mid(line.indexOf('=') + 1).toInt();
+        if (line.startsWith("X="))
+            rect.moveLeft(value);
+        else if (line.startsWith("Y="))
+            rect.moveTop(value);
+        else if (line.startsWith("WIDTH="))
+            rect.setWidth(value);
         else if (line.startsWith("HEIGHT="))
-            size.setHeight(line.mid(7).toInt());
+            rect.setHeight(value);
     }
-    return size;
+    return rect;
+}
+
+inline QSize windowSize(const QString &window)
+{
+    return windowGeometry(window).size();
 }
 
 // A left click at a point of a window's content.

@@ -2,8 +2,11 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLayout>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 
 #include <algorithm>
@@ -38,6 +41,15 @@ SettingsWindow::SettingsWindow(AppContainer &container, QWidget *parent)
         panes->addAction(action);
         connect(action, &QAction::triggered, this, [this, pane] { selectPane(pane); });
         m_paneActions[pane] = action;
+    }
+    // Without a tray this window is the only way to end the program.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        auto *spacer = new QWidget(toolbar);
+        spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        toolbar->addWidget(spacer);
+        QAction *quit = toolbar->addAction(QIcon::fromTheme(QStringLiteral("application-exit")),
+            QStringLiteral("Quit Ferrowick"), qApp, &QCoreApplication::quit);
+        quit->setObjectName(QStringLiteral("quit"));
     }
 
     // The keys of any preferences window. A recorder that is recording takes every key first.

@@ -1,0 +1,62 @@
+#include "ui/TrayIcon.h"
+
+#include "DebugLog.h"
+
+#include <FWKit/Notifying.h>
+
+#include <QCursor>
+#include <QMenu>
+
+namespace Ferrowick {
+
+std::optional<QIcon> TrayIcon::load(const QString &path)
+{
+    // The icon engine reads the file now; without a plugin for the format, or with a file it
+    // cannot read, it holds nothing. No trial rendering: its pixmap cache would wake the process
+    // half a minute later.
+    QIcon icon(path);
+    if (icon.isNull())
+        return std::nullopt;
+    return icon;
+}
+
+QPoint TrayIcon::menuPosition(const QRect &iconGeometry, const QPoint &pointer)
+{
+    return iconGeometry.isValid() ? iconGeometry.bottomLeft() : pointer;
+}
+
+TrayIcon::TrayIcon(const QIcon &icon, QMenu &menu, FWKit::Notifying &notifier,
+    std::chrono::milliseconds trayGrace, QObject *parent)
+    : QObject(parent)
+    , m_tray(icon)
+    , m_menu(menu)
+    , m_notifier(notifier)
+{
+    m_tray.setToolTip(QStringLiteral("Ferrowick"));
+    m_tray.setContextMenu(&menu);
+    // A left click opens the same menu as a right click.
+    connect(&m_tray, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                m_menu.popup(menuPosition(m_tray.geometry(), QCursor::pos()));
+        });
+    m_trayCheck.setSingleShot(true);
+    m_trayCheck.setInterval(trayGrace);
+    connect(&m_trayCheck, &QTimer::timeout, this, [this] {
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        DebugLog::note(QStringLiteral("tray: none appeared; told the user how to reach Ferrowick"));
+        m_notifier.notify(QStringLiteral("Ferrowick"), noTrayNotice);
+    });
+}
+
+void TrayIcon::show()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        DebugLog::note(QStringLiteral("tray: no system tray yet; the shortcuts work meanwhile"));
+        m_trayCheck.start();
+    }
+    m_tray.show();
+}
+
+} // namespace Ferrowick
