@@ -198,7 +198,8 @@ private slots:
                 FWHotkeyAction::togglePaste, FWHotkeyAction::newShrink }));
     }
 
-    // X repeats a held key as further presses; each physical press is one action.
+    // X repeats a held key as further presses; each physical press is one action. (Fast separate
+    // presses each count: the end-to-end burst of presses shows it.)
     void heldKeyFiresOnce()
     {
         QCOMPARE(registerHotkeys(FWHotkeyConfiguration::defaults()).size(), 4);

@@ -16,6 +16,10 @@
 #include <vector>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
+// The C header names a struct member `explicit`.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
 
 namespace Ferrowick {
 
@@ -62,10 +66,11 @@ struct X11Hotkeys::State
     bool filterInstalled = false;
     std::uint64_t lastRef = 0;
     std::map<std::uint64_t, Registration> registrations;
-    // The keycodes of combinations pressed, each with the time of its last release. X repeats a
-    // held key as further presses, each after a release of the same time stamp unless the client
-    // asked for detectable auto-repeat (then with no release at all).
+    // The keycodes of combinations pressed, each with the time of its release once released. X
+    // repeats a held key as further presses: with detectable auto-repeat (asked for at start)
+    // with no release between them, else each after a release of the same time stamp.
     std::map<xcb_keycode_t, std::optional<xcb_timestamp_t>> pressed;
+    bool detectableAutoRepeat = false;
 
     std::vector<xcb_keycode_t> keycodes(xcb_keysym_t keysym) const
     {
@@ -194,8 +199,8 @@ struct X11Hotkeys::State
                 continue;
             // One action per physical press.
             const auto last = pressed.find(press.detail);
-            const bool repeat =
-                last != pressed.end() && (!last->second || *last->second == press.time);
+            const bool repeat = last != pressed.end() &&
+                (!last->second || (!detectableAutoRepeat && *last->second == press.time));
             pressed[press.detail] = std::nullopt;
             if (repeat)
                 return true;
@@ -238,8 +243,19 @@ X11Hotkeys::X11Hotkeys()
     const char xkb[] = "XKEYBOARD";
     const Reply<xcb_query_extension_reply_t> extension(xcb_query_extension_reply(
         state.connection, xcb_query_extension(state.connection, sizeof xkb - 1, xkb), nullptr));
-    if (extension && extension->present)
+    if (extension && extension->present) {
         state.xkbFirstEvent = extension->first_event;
+        // Qt leaves a held key's repeats as release-press pairs, which a fast run of separate
+        // presses also makes; asking the server to leave out those releases tells them apart.
+        // Qt's own windows then see repeats as presses, as GTK applications do.
+        constexpr std::uint32_t repeat = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+        const Reply<xcb_xkb_per_client_flags_reply_t> flags(
+            xcb_xkb_per_client_flags_reply(state.connection,
+                xcb_xkb_per_client_flags(
+                    state.connection, XCB_XKB_ID_USE_CORE_KBD, repeat, repeat, 0, 0, 0),
+                nullptr));
+        state.detectableAutoRepeat = flags && (flags->value & repeat);
+    }
 }
 
 X11Hotkeys::~X11Hotkeys()
