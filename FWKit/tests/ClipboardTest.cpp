@@ -31,7 +31,6 @@ private slots:
         trim("ASCII white space trimmed", u"\t\n "_s, u" \r\n"_s);
         trim("Unicode white space trimmed", u"\u00a0\u2028"_s, u"\u3000"_s);
         QTest::newRow("no text") << MaybeString() << MaybeString();
-        reject("white space only", u" \n\t\u00a0"_s);
 
         // Returned as typed: no normalisation of case, escapes, dots or trailing slash.
         accept("host only", u"https://example.com"_s);
@@ -45,17 +44,7 @@ private slots:
         accept("IPv6 with IPv4 tail", u"http://[::ffff:192.0.2.1]/"_s);
         accept("IPvFuture", u"http://[v1.fe:x]/"_s);
 
-        reject("other scheme", u"ftp://example.com/file"_s);
-        reject("similar scheme", u"httpx://example.com"_s);
-        reject("capital scheme", u"HTTPS://example.com"_s);
-        reject("no host, path only", u"https:///path"_s);
-        reject("no slashes", u"http:example.com"_s);
-        reject("space inside", u"https://example.com/a b"_s);
-        reject("space in userinfo", u"https://john doe@example.com/"_s);
-        reject("zero-width space", u"https://example.com/\u200b"_s);
-        reject("non-ASCII host", u"https://ex\u00e4mple.com/"_s);
-        reject("bad escape", u"https://example.com/%zz"_s);
-        reject("cut-off escape", u"https://example.com/%4"_s);
+        // What the fuzz target's properties cannot judge; its seeds hold the rest.
         reject("bracket in query", u"https://example.com/?q=[x]"_s);
         reject("second hash", u"https://example.com/#a#b"_s);
         reject("port not digits", u"http://example.com:http/"_s);

@@ -67,55 +67,11 @@ private slots:
         QVERIFY(shared.hasDuplicates());
     }
 
-    void decoding_data()
+    // Refusals the fuzz target cannot tell from an empty configuration; its seeds hold the rest.
+    void refusesWhatIsNoConfiguration()
     {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QByteArray>("expected");
-        const auto row = [](const char *name, const QByteArray &json, const char *expected) {
-            QTest::newRow(name) << json << QByteArray(expected);
-        };
-        const char *fails = "fails";
-        const char *one = R"({"combos":[1,{"keyCode":10,"modifiers":256}]})";
-
-        row("integral spellings", doc(R"(1.0,{"keyCode":1e1,"modifiers":256.0})"), one);
-        row("other members", R"({"v":2,"combos":[1,{"x":0,"keyCode":10,"modifiers":256}]})", one);
-        row("later pair wins",
-            doc(R"(1,{"keyCode":3,"modifiers":3},1,{"keyCode":10,"modifiers":256})"), one);
-        row("odd length", doc("1"), fails);
-        row("action 5", doc(R"(5,{"keyCode":1,"modifiers":256})"), fails);
-        row("action as text", doc(R"("1",{"keyCode":1,"modifiers":256})"), fails);
-        row("combo as array", doc("1,[1,256]"), fails);
-        row("keyCode missing", doc(R"(1,{"modifiers":256})"), fails);
-        row("keyCode as text", doc(R"(1,{"keyCode":"1","modifiers":256})"), fails);
-        row("negative", doc(R"(1,{"keyCode":-1,"modifiers":256})"), fails);
-        row("above uint32", doc(R"(1,{"keyCode":1,"modifiers":4294967296})"), fails);
-        row("fraction", doc(R"(1,{"keyCode":1.5,"modifiers":256})"), fails);
-        row("no combos", "{}", fails);
-        row("bare array", "[]", fails);
-        row("not JSON", "", fails);
-    }
-
-    void decoding()
-    {
-        QFETCH(QByteArray, json);
-        QFETCH(QByteArray, expected);
-        const auto configuration = FWHotkeyConfiguration::fromJson(json);
-        QCOMPARE(configuration ? configuration->toJson() : QByteArray("fails"), expected);
-    }
-
-    // Every subset of actions, with extreme and shared combos.
-    void roundTrips()
-    {
-        const FWKeyCombo probes[] = { { 0, 0 }, { ~0u, ~0u }, { 1, 0x0B00 }, { 0, ~0u } };
-        for (int n = 0; n < 64; ++n) { // the low four bits pick the actions
-            FWHotkeyConfiguration configuration;
-            for (int i = 0; i < 4; ++i) {
-                if (n & (1 << i))
-                    configuration.setCombo(allHotkeyActions[i], probes[i * (n >> 4) % 4]);
-            }
-            const auto decoded = FWHotkeyConfiguration::fromJson(configuration.toJson());
-            QVERIFY2(decoded && *decoded == configuration, configuration.toJson().constData());
-        }
+        for (const QByteArray &json : { "{}"_ba, "[]"_ba, ""_ba })
+            QVERIFY2(!FWHotkeyConfiguration::fromJson(json), json.constData());
     }
 };
 
