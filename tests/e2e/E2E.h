@@ -688,19 +688,6 @@ inline bool typeCredentials(const QString &window, const QString &login, const Q
         pressKeys({ u"Tab"_s }) && typeText(password) && pressKeys({ u"Return"_s });
 }
 
-// The settings window the launch opened, credentials typed into it and refused: the red line
-// appears, the window stays open, and no "your preferences have been saved" notice is sent.
-inline bool saveIsRefused(XClient &x, const QString &login, const QString &password)
-{
-    if (!waitForWindow(settingsTitle))
-        return false;
-    const QString window = windowsTitled(settingsTitle).constFirst();
-    return waitForFocus(window) && x.pixelsOfColour(window, errorRed) == 0 &&
-        typeCredentials(window, login, password) &&
-        QTest::qWaitFor([&] { return x.pixelsOfColour(window, errorRed) > 0; }, patienceMs) &&
-        windowsTitled(settingsTitle) == QStringList { window } && notices() == QList<Notice>();
-}
-
 // Return on an alert's focused OK button, as a user would.
 inline bool dismissAlert(const QString &alert)
 {
