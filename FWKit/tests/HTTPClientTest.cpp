@@ -132,23 +132,6 @@ private slots:
         qunsetenv("FERROWICK_HTTP_TIMEOUT_MS");
         QTEST(qint64(timeout.count()), "expected");
     }
-
-    void describesErrors()
-    {
-        const QString apiIssue("There was an issue contacting the API");
-        QCOMPARE(FWError::transport("x").errorDescription(), apiIssue);
-        QCOMPARE(FWError::httpStatus(404).errorDescription(), apiIssue);
-        QCOMPARE(FWError::decoding("x").errorDescription(), apiIssue);
-        QCOMPARE(FWError::validation("m").errorDescription(), QString("m"));
-        QCOMPARE(FWError::notAuthenticated().errorDescription(),
-            QString("Please set your login and password in Settings."));
-
-        QCOMPARE(FWError::httpStatus(404), FWError::httpStatus(404));
-        QVERIFY(FWError::httpStatus(404) != FWError::httpStatus(500));
-        QVERIFY(FWError::httpStatus(404) != FWError::transport("404"));
-        QVERIFY(FWError::transport("a") != FWError::decoding("a"));
-        QCOMPARE(FWError::notAuthenticated(), FWError::notAuthenticated());
-    }
 };
 
 QTEST_GUILESS_MAIN(HTTPClientTest)
