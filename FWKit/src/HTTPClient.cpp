@@ -67,11 +67,15 @@ QCoro::Task<std::expected<HTTPResponse, FWError>> HTTPClient::perform(
     std::shared_ptr<HTTPTransport> transport, HTTPRequest request)
 {
     auto response = co_await transport->send(std::move(request));
-    if (!response)
-        co_return std::unexpected(response.error());
-    if (response->statusCode != 200)
-        co_return std::unexpected(FWError::httpStatus(response->statusCode));
-    co_return std::move(*response);
+    co_return accepted(std::move(response));
+}
+
+std::expected<HTTPResponse, FWError> HTTPClient::accepted(
+    std::expected<HTTPResponse, FWError> response)
+{
+    if (response && response->statusCode != 200)
+        return std::unexpected(FWError::httpStatus(response->statusCode));
+    return response;
 }
 
 } // namespace FWKit

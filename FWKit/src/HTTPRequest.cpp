@@ -13,6 +13,11 @@ auto sameName(const QByteArray &name)
 }
 } // namespace
 
+bool isHttpsURL(const QUrl &url)
+{
+    return url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty();
+}
+
 void HTTPRequest::setHeader(const QByteArray &name, const QByteArray &value)
 {
     headers.removeIf(sameName(name));

@@ -97,7 +97,7 @@ QList<QSslCertificate> NetworkTransport::extraAuthoritiesFromEnvironment()
 
 QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPRequest request)
 {
-    if (request.url.scheme() != QLatin1String("https") || request.url.host().isEmpty()) {
+    if (!isHttpsURL(request.url)) {
         co_return std::unexpected(
             FWError::transport(QStringLiteral("Refused to send to a non-https URL: %1")
                                    .arg(request.url.toString(QUrl::RemoveUserInfo))));

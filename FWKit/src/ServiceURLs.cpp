@@ -1,3 +1,4 @@
+#include <FWKit/HTTPRequest.h>
 #include <FWKit/ServiceURLs.h>
 
 #include <QtGlobal>
@@ -11,7 +12,7 @@ QUrl overridden(const char *variable, const QUrl &fallback)
     if (text.isEmpty())
         return fallback;
     QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != QLatin1String("https") || url.host().isEmpty())
+    if (!isHttpsURL(url))
         return fallback;
     if (!url.path().endsWith(QLatin1Char('/')))
         url.setPath(url.path() + QLatin1Char('/'));

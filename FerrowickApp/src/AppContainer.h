@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppId.h"
+
 #include <FWKit/AppModel.h>
 #include <FWKit/BrowserLaunching.h>
 #include <FWKit/FWHotkeyConfiguration.h>
@@ -55,7 +57,7 @@ class AppContainer : public QObject
 public:
     using HotkeyHandler = std::function<void(FWKit::FWHotkeyAction)>;
 
-    static inline const QString serviceID = QStringLiteral("app.ferrowick.Ferrowick");
+    static inline const QString serviceID = appId;
     static constexpr std::chrono::seconds pollingInterval { 300 };
 
     // Builds everything in order: hotkey store, update controller, credential store, migration,

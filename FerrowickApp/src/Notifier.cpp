@@ -1,5 +1,6 @@
 #include "Notifier.h"
 
+#include "AppId.h"
 #include "DebugLog.h"
 
 #include <QCoro/QCoroDBusPendingCall>
@@ -18,7 +19,6 @@ namespace Ferrowick {
 namespace {
 
 const QString appName = u"Ferrowick"_s;
-const QString appId = u"app.ferrowick.Ferrowick"_s;
 
 QDBusMessage serverCall(const QString &method)
 {

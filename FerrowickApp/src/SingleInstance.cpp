@@ -34,8 +34,8 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::unguarded;
     }
 
-    const QDBusMessage call = QDBusMessage::createMethodCall(busName, objectPath,
-        QStringLiteral("app.ferrowick.Ferrowick"), QStringLiteral("OpenSettings"));
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(busName, objectPath, appId, QStringLiteral("OpenSettings"));
     const QDBusMessage answer = m_bus.call(call, QDBus::Block, 5'000);
     if (answer.type() == QDBusMessage::ErrorMessage) {
         DebugLog::note(QStringLiteral("single instance: the owner of the name did not answer (") +

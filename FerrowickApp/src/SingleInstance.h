@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppId.h"
+
 #include <QDBusConnection>
 #include <QObject>
 
@@ -13,6 +15,7 @@ namespace Ferrowick {
 class SingleInstance : public QObject
 {
     Q_OBJECT
+    // moc needs the literal: the interface is named after the application (AppId.h).
     Q_CLASSINFO("D-Bus Interface", "app.ferrowick.Ferrowick")
 
 public:
@@ -26,7 +29,7 @@ public:
         unguarded,
     };
 
-    static inline const QString busName = QStringLiteral("app.ferrowick.Ferrowick");
+    static inline const QString busName = appId;
     static inline const QString objectPath = QStringLiteral("/app/ferrowick/Ferrowick");
 
     explicit SingleInstance(

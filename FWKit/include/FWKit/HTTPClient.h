@@ -62,6 +62,10 @@ public:
     // characters, so a space is %20 and never '+'.
     static QByteArray formBody(const Fields &fields);
 
+    // The one rule for an answer: only status 200 is one; anything else is httpStatus.
+    static std::expected<HTTPResponse, FWError> accepted(
+        std::expected<HTTPResponse, FWError> response);
+
 private:
     // A 200 answer. (Not its bare body: g++ 12 cannot compile a Task of std::expected<QByteArray>
     // in debug builds, because QByteArray converts from nullptr.)

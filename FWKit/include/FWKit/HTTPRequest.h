@@ -10,6 +10,10 @@
 
 namespace FWKit {
 
+// The only URLs the program sends to or accepts from configuration: valid, https, with a host.
+// Plain http never is.
+bool isHttpsURL(const QUrl &url);
+
 // A finished request as the client hands it to a transport.
 struct HTTPRequest
 {

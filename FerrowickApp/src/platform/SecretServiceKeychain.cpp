@@ -1,5 +1,7 @@
 #include "SecretServiceKeychain.h"
 
+#include "AppId.h"
+
 #include <QByteArray>
 #include <QVariant>
 
@@ -19,7 +21,7 @@ using namespace FWKit;
 SecretSchema makeItemSchema()
 {
     SecretSchema schema {};
-    schema.name = "app.ferrowick.Ferrowick";
+    schema.name = appIdText;
     schema.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
     schema.attributes[0] = { "service", SECRET_SCHEMA_ATTRIBUTE_STRING };
     schema.attributes[1] = { "account", SECRET_SCHEMA_ATTRIBUTE_STRING };

@@ -1,5 +1,7 @@
 #include "Appcast.h"
 
+#include <FWKit/HTTPRequest.h>
+
 #include <QXmlStreamReader>
 
 using namespace Qt::StringLiterals;
@@ -119,7 +121,7 @@ std::weak_ordering compareSuffixes(QStringView a, QStringView b)
 QUrl httpsUrl(const QString &text)
 {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != u"https"_s || url.host().isEmpty())
+    if (!FWKit::isHttpsURL(url))
         return {};
     return url;
 }

@@ -4,6 +4,9 @@
 #include "DebugLog.h"
 #include "UpdateUserDriverDelegate.h"
 
+#include <FWKit/HTTPClient.h>
+#include <FWKit/HTTPRequest.h>
+
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextDocumentFragment>
@@ -46,7 +49,7 @@ QUrl UpdateController::feedFromEnvironment()
     if (text.isEmpty())
         return productionFeed();
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != u"https"_s || url.host().isEmpty()) {
+    if (!FWKit::isHttpsURL(url)) {
         DebugLog::note(u"update: FERROWICK_UPDATE_FEED is not an https URL; using the default"_s);
         return productionFeed();
     }
@@ -129,13 +132,12 @@ void UpdateController::beginSession(bool userInitiated)
 QCoro::Task<> UpdateController::runSession(QPointer<UpdateController> self)
 {
     FWKit::HTTPRequest request { self->m_feed, "GET", {}, std::nullopt, fetchTimeout };
-    const auto response = co_await self->m_transport.send(std::move(request));
+    auto sent = co_await self->m_transport.send(std::move(request));
     if (!self)
         co_return;
+    const auto response = FWKit::HTTPClient::accepted(std::move(sent));
     if (!response)
         self->conclude(std::unexpected(response.error()));
-    else if (response->statusCode != 200)
-        self->conclude(std::unexpected(FWKit::FWError::httpStatus(response->statusCode)));
     else
         self->conclude(newestAppcastItem(response->body));
 }
