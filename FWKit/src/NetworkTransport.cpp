@@ -127,6 +127,9 @@ QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPReq
 
     co_await qCoro(reply.get()).waitForFinished(std::chrono::milliseconds(-1));
 
+    if (reply->error() == QNetworkReply::ContentReSendError)
+        co_return std::unexpected(FWError::transport(QStringLiteral(
+            "The request would have to be sent again (dropped connection or redirect)")));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (reply->error() != QNetworkReply::NoError &&
         (!status.isValid() || !comesWithAnAnswer(reply->error())))

