@@ -36,11 +36,12 @@ void WallClockTimer::start(const QDateTime &at)
     if (m_fd < 0)
         return;
     const qint64 ms = std::max<qint64>(at.toMSecsSinceEpoch(), 1);
-    itimerspec spec {};
-    spec.it_value.tv_sec = ms / 1000;
-    spec.it_value.tv_nsec = (ms % 1000) * 1'000'000;
+    itimerspec expiry {};
+    expiry.it_value.tv_sec = ms / 1000;
+    expiry.it_value.tv_nsec = (ms % 1000) * 1'000'000;
     // Absolute, and cancelled when someone sets the clock.
-    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0) {
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) !=
+        0) {
         DebugLog::note(QStringLiteral("timer: could not be set: ") +
             QString::fromLocal8Bit(std::strerror(errno)));
         m_deadline = {};
