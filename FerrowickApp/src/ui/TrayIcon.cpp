@@ -20,11 +20,6 @@ std::optional<QIcon> TrayIcon::load(const QString &path)
     return icon;
 }
 
-QPoint TrayIcon::menuPosition(const QRect &iconGeometry, const QPoint &pointer)
-{
-    return iconGeometry.isValid() ? iconGeometry.bottomLeft() : pointer;
-}
-
 TrayIcon::TrayIcon(const QIcon &icon, QMenu &menu, FWKit::Notifying &notifier,
     std::chrono::milliseconds trayGrace, QObject *parent)
     : QObject(parent)
@@ -34,11 +29,14 @@ TrayIcon::TrayIcon(const QIcon &icon, QMenu &menu, FWKit::Notifying &notifier,
 {
     m_tray.setToolTip(QStringLiteral("Ferrowick"));
     m_tray.setContextMenu(&menu);
-    // A left click opens the same menu as a right click.
+    // A left click opens the same menu as a right click: under the icon, or at the pointer when
+    // the tray does not say where the icon is (a StatusNotifierItem host).
     connect(&m_tray, &QSystemTrayIcon::activated, this,
         [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger)
-                m_menu.popup(menuPosition(m_tray.geometry(), QCursor::pos()));
+            if (reason != QSystemTrayIcon::Trigger)
+                return;
+            const QRect icon = m_tray.geometry();
+            m_menu.popup(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
         });
     m_trayCheck.setSingleShot(true);
     m_trayCheck.setInterval(trayGrace);

@@ -32,9 +32,6 @@ public:
     // The icon as the tray would draw it; nothing when it cannot be drawn (the image plugin for
     // its format is missing, or the file is damaged): the tray would show an empty square.
     static std::optional<QIcon> load(const QString &path);
-    // Where a click opens the menu: under the icon, or at the pointer when the tray does not say
-    // where the icon is (a StatusNotifierItem host).
-    static QPoint menuPosition(const QRect &iconGeometry, const QPoint &pointer);
 
     TrayIcon(const QIcon &icon, QMenu &menu, FWKit::Notifying &notifier,
         std::chrono::milliseconds trayGrace = TrayIcon::trayGrace, QObject *parent = nullptr);

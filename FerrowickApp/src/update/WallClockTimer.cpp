@@ -21,8 +21,8 @@ WallClockTimer::WallClockTimer(QObject *parent)
             QString::fromLocal8Bit(std::strerror(errno)));
         return;
     }
-    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &WallClockTimer::expired);
+    auto *notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &WallClockTimer::expired);
 }
 
 WallClockTimer::~WallClockTimer()

@@ -3,8 +3,6 @@
 #include <QDateTime>
 #include <QObject>
 
-class QSocketNotifier;
-
 namespace Ferrowick {
 
 // A single-shot timer for a time of day. A QTimer counts on the monotonic clock, which stands
@@ -37,7 +35,6 @@ private:
     void expired();
 
     int m_fd = -1;
-    QSocketNotifier *m_notifier = nullptr;
     QDateTime m_deadline;
 };
 
