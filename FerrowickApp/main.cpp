@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 using namespace Ferrowick;
+using FWKit::AppModel;
 
 namespace {
 
@@ -77,15 +78,20 @@ int main(int argc, char *argv[])
     const QIcon icon = statusIcon();
     int exitCode = 0;
     {
-        DesktopServices::shared().notifier().requestAuthorization();
-        AppContainer &container = *AppContainer::shared();
+        // Declared in the order they borrow from each other; they go in reverse, all before
+        // QApplication.
+        DesktopServices desktop;
+        desktop.notifier().requestAuthorization();
+        AppContainer container(desktop.appServices());
+        AppModel &model = container.appModel();
+        const SettingsServices settings { model, container.store(), container };
 
-        PastePanelController pastePanel(container);
-        MainMenu menu(container);
-        TrayIcon tray(icon, menu, DesktopServices::shared().notifier());
+        PastePanelController pastePanel(model, container, desktop.notifier());
+        MainMenu menu(model, container, container);
+        TrayIcon tray(icon, menu, desktop.notifier());
         tray.show();
 
-        const auto openSettings = [&container] { SettingsLauncher::open(container); };
+        const auto openSettings = [&settings] { SettingsLauncher::open(settings); };
         QObject::connect(&container, &AppContainer::settingsRequested, &app, openSettings);
         QObject::connect(&instance, &SingleInstance::settingsRequested, &app, openSettings);
         QObject::connect(&container, &AppContainer::pasteToggleRequested, &app,
@@ -94,8 +100,6 @@ int main(int argc, char *argv[])
         container.launch();
         exitCode = app.exec();
     }
-    AppContainer::releaseShared();
-    DesktopServices::releaseShared();
     DebugLog::flush();
     return exitCode;
 }

@@ -182,6 +182,16 @@ SettingsOutcome AppModel::saveCredentials(const QString &login, const QString &p
     return SettingsOutcome::saved(login);
 }
 
+SettingsOutcome AppModel::signIn(const QString &login, const QString &password)
+{
+    SettingsOutcome outcome = saveCredentials(login, password);
+    if (outcome.kind() == SettingsOutcome::Kind::Saved) {
+        startPolling(pollingInterval);
+        refreshBatches();
+    }
+    return outcome;
+}
+
 QCoro::Task<std::optional<QList<QString>>> AppModel::loadLanguages()
 {
     auto languages = co_await m_manager.validPasteLanguages();

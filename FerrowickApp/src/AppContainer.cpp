@@ -1,8 +1,6 @@
 #include "AppContainer.h"
 
-#include "AppActivation.h"
 #include "DebugLog.h"
-#include "DesktopServices.h"
 #include "update/UpdateController.h"
 #include "update/UpdaterActivation.h"
 
@@ -40,24 +38,17 @@ QCoro::Task<> launchRefresh(QPointer<AppContainer> container)
         container->setLanguages(*languages);
 }
 
-std::unique_ptr<AppContainer> &sharedContainer()
-{
-    static std::unique_ptr<AppContainer> container;
-    return container;
-}
-
-bool sharedReleased = false;
-
 } // namespace
 
 AppContainer::AppContainer(AppServices services, QObject *parent)
-    : QObject(parent)
+    : HotkeySettings(parent)
     , m_services(std::move(services))
     , m_hotkeyStore(m_services.preferences)
     , m_updaterActivation(std::make_unique<UpdaterActivation>())
     , m_updater(std::make_unique<UpdateController>(*m_services.transport, *m_updaterActivation,
-          m_services.browser, m_services.preferences, UpdateController::feedFromEnvironment(),
-          QCoreApplication::applicationVersion(), m_services.automaticUpdateChecks))
+          m_services.updatePrompt, m_services.browser, m_services.preferences,
+          UpdateController::feedFromEnvironment(), QCoreApplication::applicationVersion(),
+          m_services.automaticUpdateChecks))
     , m_store(m_services.keychain, serviceID)
     , m_hotkeys(m_services.hotkeys)
 {
@@ -78,34 +69,24 @@ AppContainer::~AppContainer()
     m_hotkeys.unregister(m_hotkeyRefs);
 }
 
-AppContainer *AppContainer::shared()
-{
-    auto &container = sharedContainer();
-    if (!container && !sharedReleased)
-        container = std::make_unique<AppContainer>(DesktopServices::shared().appServices());
-    return container.get();
-}
-
-void AppContainer::releaseShared()
-{
-    sharedReleased = true;
-    sharedContainer().reset();
-}
-
 void AppContainer::setLanguages(const QStringList &languages)
 {
     if (languages == m_languages)
         return;
     m_languages = languages;
-    emit languagesChanged();
 }
 
-void AppContainer::setHotkeyRefs(const QList<FWHotkeyRef> &refs)
+QCoro::Task<QStringList> AppContainer::pasteLanguages()
 {
-    if (refs == m_hotkeyRefs)
-        return;
-    m_hotkeyRefs = refs;
-    emit hotkeyRefsChanged();
+    if (m_languages.isEmpty()) {
+        const QPointer<AppContainer> self(this);
+        const std::optional<QList<QString>> loaded = co_await m_appModel->loadLanguages();
+        if (!self)
+            co_return {};
+        if (loaded)
+            setLanguages(*loaded);
+    }
+    co_return m_languages;
 }
 
 void AppContainer::setHotkeyConfiguration(const FWHotkeyConfiguration &configuration)
@@ -116,18 +97,12 @@ void AppContainer::setHotkeyConfiguration(const FWHotkeyConfiguration &configura
     emit hotkeyConfigurationChanged();
 }
 
-void AppContainer::setHotkeyHandler(HotkeyHandler handler)
-{
-    m_hotkeyHandler = std::move(handler);
-    emit hotkeyHandlerChanged();
-}
-
 void AppContainer::launch()
 {
     DebugLog::note(QStringLiteral("launch: hasCredentials=") +
         (m_incompleteCredentials ? QStringLiteral("false") : QStringLiteral("true")));
-    setHotkeyHandler([this](FWHotkeyAction action) { dispatch(action); });
-    setHotkeyRefs(registerHotkeys(m_hotkeyConfiguration));
+    m_hotkeyHandler = [this](FWHotkeyAction action) { dispatch(action); };
+    m_hotkeyRefs = registerHotkeys(m_hotkeyConfiguration);
     // Nothing else tells the user why a shortcut does nothing.
     if (const auto bound = qsizetype(m_hotkeyConfiguration.combos.size());
         m_hotkeyRefs.size() < bound)
@@ -138,7 +113,7 @@ void AppContainer::launch()
     if (m_incompleteCredentials)
         emit settingsRequested();
     else
-        m_appModel->startPolling(pollingInterval);
+        m_appModel->startPolling(AppModel::pollingInterval);
 }
 
 QList<FWHotkeyRef> AppContainer::registerHotkeys(const FWHotkeyConfiguration &configuration)
@@ -160,7 +135,7 @@ bool AppContainer::applyHotkeys(const FWHotkeyConfiguration &configuration)
         DebugLog::note(QStringLiteral("hotkeys: saving the configuration failed"));
         return rollBack(refs);
     }
-    setHotkeyRefs(refs);
+    m_hotkeyRefs = refs;
     setHotkeyConfiguration(configuration);
     return true;
 }
@@ -168,16 +143,12 @@ bool AppContainer::applyHotkeys(const FWHotkeyConfiguration &configuration)
 bool AppContainer::rollBack(const QList<FWHotkeyRef> &refused)
 {
     m_hotkeys.unregister(refused);
-    setHotkeyRefs(registerHotkeys(m_hotkeyConfiguration));
+    m_hotkeyRefs = registerHotkeys(m_hotkeyConfiguration);
     return false;
 }
 
 void AppContainer::checkForUpdates()
 {
-    if (m_updater->canCheckForUpdates()) {
-        AppActivation::setUpdaterSessionActive(true);
-        AppActivation::setPolicy(AppActivation::Policy::Regular);
-    }
     m_updater->checkForUpdates();
 }
 

@@ -1,23 +1,16 @@
 #pragma once
 
 #include "AppId.h"
+#include "AppServices.h"
+#include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/BrowserLaunching.h>
-#include <FWKit/FWHotkeyConfiguration.h>
 #include <FWKit/FWHotkeyRef.h>
 #include <FWKit/FWHotkeys.h>
 #include <FWKit/FWManager.h>
 #include <FWKit/HTTPClient.h>
-#include <FWKit/HTTPTransport.h>
-#include <FWKit/HotkeyBackend.h>
 #include <FWKit/HotkeyStore.h>
 #include <FWKit/KeychainCredentialStore.h>
-#include <FWKit/KeychainServicing.h>
-#include <FWKit/Notifying.h>
-#include <FWKit/PasteboardReading.h>
-#include <FWKit/PreferencesStoring.h>
-#include <FWKit/ServiceURLs.h>
 
 #include <QObject>
 #include <QStringList>
@@ -31,26 +24,11 @@ namespace Ferrowick {
 class UpdateController;
 class UpdaterActivation;
 
-// The desktop services the container works through, borrowed: they must outlive it. The real
-// ones come from DesktopServices; tests hand in fakes.
-struct AppServices
-{
-    FWKit::PreferencesStoring &preferences;
-    FWKit::KeychainServicing &keychain;
-    std::shared_ptr<FWKit::HTTPTransport> transport;
-    FWKit::PasteboardReading &pasteboard;
-    FWKit::Notifying &notifier;
-    FWKit::BrowserLaunching &browser;
-    FWKit::HotkeyBackend &hotkeys;
-    FWKit::ServiceURLs urls = FWKit::ServiceURLs::fromEnvironment();
-    bool automaticUpdateChecks = true;
-    std::chrono::milliseconds requestTimeout = FWKit::HTTPClient::defaultTimeout;
-};
-
 // Owns every long-lived object of the application and runs the launch sequence. Main thread only.
-// Windows are not its business: it asks for them through settingsRequested() and
-// pasteToggleRequested(), which the application connects to the windows.
-class AppContainer : public QObject
+// Made once, by main(), over the desktop's services. Windows are not its business: it asks for
+// them through settingsRequested() and pasteToggleRequested(), which main() connects to the
+// windows, and the windows reach it only through AppRequests and HotkeySettings.
+class AppContainer : public HotkeySettings, public AppRequests
 {
     Q_OBJECT
 
@@ -58,68 +36,51 @@ public:
     using HotkeyHandler = std::function<void(FWKit::FWHotkeyAction)>;
 
     static inline const QString serviceID = appId;
-    static constexpr std::chrono::seconds pollingInterval { 300 };
 
     // Builds everything in order: hotkey store, update controller, credential store, migration,
     // manager, model, shortcut configuration, credential check.
     explicit AppContainer(AppServices services, QObject *parent = nullptr);
     ~AppContainer() override;
 
-    // The process's container over DesktopServices::shared(), built on first use. Null once
-    // releaseShared() has run: the application releases it before QApplication goes.
-    static AppContainer *shared();
-    static void releaseShared();
-
     FWKit::AppModel &appModel() { return *m_appModel; }
     FWKit::CredentialStoring &store() { return m_store; }
-    FWKit::HotkeyStore &hotkeyStore() { return m_hotkeyStore; }
     UpdateController &updater() { return *m_updater; }
-    FWKit::Notifying &notifier() { return m_services.notifier; }
     // Whether the login or the password was missing or empty right after the migration.
     bool didCompleteMigrationWithIncompleteCredentials() const { return m_incompleteCredentials; }
 
-    // Each setter notifies only when the value really changes (the handler: on every write).
+    // Each setter stores only a value that really changes.
     const QStringList &languages() const { return m_languages; }
     void setLanguages(const QStringList &languages);
     const QList<FWKit::FWHotkeyRef> &hotkeyRefs() const { return m_hotkeyRefs; }
-    void setHotkeyRefs(const QList<FWKit::FWHotkeyRef> &refs);
-    const FWKit::FWHotkeyConfiguration &hotkeyConfiguration() const
+    const FWKit::FWHotkeyConfiguration &hotkeyConfiguration() const override
     {
         return m_hotkeyConfiguration;
     }
-    void setHotkeyConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
     const HotkeyHandler &hotkeyHandler() const { return m_hotkeyHandler; }
-    void setHotkeyHandler(HotkeyHandler handler);
 
     // Everything after construction: the launch line, the dispatcher, the shortcuts, the first
     // refresh, then polling or, without credentials, the settings window.
     void launch();
 
-    // Replaces the registered shortcuts and saves them. False, with the previous configuration
-    // registered, stored and shown again, when a combination is refused or the save fails.
-    bool applyHotkeys(const FWKit::FWHotkeyConfiguration &configuration);
-
-    // The menu's user-initiated update check.
-    void checkForUpdates();
+    bool applyHotkeys(const FWKit::FWHotkeyConfiguration &configuration) override;
 
     // What a shortcut press does; the menu's entries call the same operations.
     void dispatch(FWKit::FWHotkeyAction action);
     // Starts a shrink and logs its outcome; returns at once.
-    void startShrink();
-    // New Batch, or the settings window when the model cannot open the page.
-    void newBatch();
-    void requestSettings() { emit settingsRequested(); }
-    void requestPasteToggle() { emit pasteToggleRequested(); }
+    void startShrink() override;
+    void newBatch() override;
+    // The menu's user-initiated update check.
+    void checkForUpdates() override;
+    void requestSettings() override { emit settingsRequested(); }
+    void requestPasteToggle() override { emit pasteToggleRequested(); }
+    QCoro::Task<QStringList> pasteLanguages() override;
 
 signals:
-    void languagesChanged();
-    void hotkeyRefsChanged();
-    void hotkeyConfigurationChanged();
-    void hotkeyHandlerChanged();
     void settingsRequested();
     void pasteToggleRequested();
 
 private:
+    void setHotkeyConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
     QList<FWKit::FWHotkeyRef> registerHotkeys(const FWKit::FWHotkeyConfiguration &configuration);
     bool rollBack(const QList<FWKit::FWHotkeyRef> &refused);
 

@@ -9,16 +9,6 @@
 
 namespace Ferrowick {
 
-namespace {
-
-std::unique_ptr<DesktopServices> &instance()
-{
-    static std::unique_ptr<DesktopServices> services;
-    return services;
-}
-
-} // namespace
-
 DesktopServices::DesktopServices()
     : m_cachedKeychain(std::make_unique<TurnCachedKeychain>(m_keychain))
     , m_transport(std::make_shared<DeferredTransport>())
@@ -27,18 +17,6 @@ DesktopServices::DesktopServices()
     // thread waiting 15 s for more and then wakes it only to end it: an idle tray program would
     // wake for nothing after every keyring read. A thread is cheap to start again.
     g_thread_pool_set_max_unused_threads(0);
-}
-
-DesktopServices &DesktopServices::shared()
-{
-    if (!instance())
-        instance() = std::make_unique<DesktopServices>();
-    return *instance();
-}
-
-void DesktopServices::releaseShared()
-{
-    instance().reset();
 }
 
 AppServices DesktopServices::appServices()
@@ -51,6 +29,7 @@ AppServices DesktopServices::appServices()
         .notifier = m_notifier,
         .browser = m_browser,
         .hotkeys = m_hotkeys,
+        .updatePrompt = m_updateDialogs,
         .urls = FWKit::ServiceURLs::fromEnvironment(),
         .automaticUpdateChecks = FERROWICK_UPDATE_CHECK,
         .requestTimeout = FWKit::HTTPClient::timeoutFromEnvironment(),

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "AppContainer.h"
+#include "AppServices.h"
 #include "BrowserLauncher.h"
 #include "Notifier.h"
 #include "platform/Preferences.h"
 #include "platform/SecretServiceKeychain.h"
 #include "platform/SystemPasteboard.h"
 #include "platform/X11Hotkeys.h"
+#include "ui/UpdateDialogs.h"
 
 #include <FWKit/HTTPTransport.h>
 
@@ -15,15 +16,12 @@
 namespace Ferrowick {
 
 // The real desktop behind the container's interfaces: preferences file, Secret Service, network,
-// clipboard, notifications, browser and X11 shortcuts. One per process.
+// clipboard, notifications, browser, X11 shortcuts and the update dialogs. main() makes the one of
+// the process, before the container that borrows it.
 class DesktopServices
 {
 public:
     DesktopServices();
-
-    // Built on first use; released by the application before QApplication goes.
-    static DesktopServices &shared();
-    static void releaseShared();
 
     Notifier &notifier() { return m_notifier; }
     AppServices appServices();
@@ -37,6 +35,7 @@ private:
     Notifier m_notifier;
     BrowserLauncher m_browser;
     X11Hotkeys m_hotkeys;
+    UpdateDialogs m_updateDialogs;
 };
 
 } // namespace Ferrowick

@@ -100,10 +100,11 @@ int pasteCommand(const QStringList &arguments)
         fail(QStringLiteral("paste: --checkpoints N,... and --expect PREFIX are needed"));
 
     // As main() sets the process up, without the tray, the shortcuts and polling.
-    DesktopServices::shared().notifier().requestAuthorization();
-    AppContainer &container = *AppContainer::shared();
+    DesktopServices desktop;
+    desktop.notifier().requestAuthorization();
+    AppContainer container(desktop.appServices());
     {
-        PastePanelController controller(container);
+        PastePanelController controller(container.appModel(), container, desktop.notifier());
         auto *fade = controller.panel()->findChild<QPropertyAnimation *>();
         if (!fade)
             fail(QStringLiteral("the panel has no fade animation"));
@@ -134,8 +135,6 @@ int pasteCommand(const QStringList &arguments)
             }
         }
     }
-    AppContainer::releaseShared();
-    DesktopServices::releaseShared();
     return 0;
 }
 

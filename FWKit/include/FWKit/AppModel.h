@@ -35,6 +35,9 @@ class AppModel : public QObject
     Q_PROPERTY(QList<FWKit::Batch> batches READ batches NOTIFY batchesChanged)
 
 public:
+    // How often the batches are refreshed while credentials are stored.
+    static constexpr std::chrono::seconds pollingInterval { 300 };
+
     AppModel(FWManaging &manager, CredentialStoring &credentials, PasteboardReading &pasteboard,
         Notifying &notifier, BrowserLaunching &browser, QObject *parent = nullptr);
 
@@ -58,6 +61,9 @@ public:
     QCoro::Task<PasteOutcome> submitPaste(QString text, std::optional<QString> language);
     // Stores both values, each write attempted even if the other fails.
     SettingsOutcome saveCredentials(const QString &login, const QString &password);
+    // saveCredentials(); once saved, polling starts again from now and the batches are refreshed
+    // at once, without waiting for them.
+    SettingsOutcome signIn(const QString &login, const QString &password);
     // Nothing when the service fails; the model keeps no copy.
     QCoro::Task<std::optional<QList<QString>>> loadLanguages();
 

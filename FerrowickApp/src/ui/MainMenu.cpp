@@ -1,6 +1,5 @@
 #include "ui/MainMenu.h"
 
-#include "AppContainer.h"
 #include "DebugLog.h"
 #include "platform/KeyMap.h"
 #include "update/UpdateController.h"
@@ -40,9 +39,11 @@ QString MainMenu::rowTitle(const QString &title, std::optional<FWKeyCombo> combo
     return title;
 }
 
-MainMenu::MainMenu(AppContainer &container, QWidget *parent)
+MainMenu::MainMenu(AppModel &model, AppRequests &requests, HotkeySettings &hotkeys, QWidget *parent)
     : QMenu(parent)
-    , m_container(container)
+    , m_model(model)
+    , m_requests(requests)
+    , m_hotkeys(hotkeys)
     // Made once: clear() removes a submenu's row but would leave the submenu itself behind.
     , m_batches(new QMenu(QStringLiteral("Batches"), this))
 {
@@ -52,8 +53,8 @@ MainMenu::MainMenu(AppContainer &container, QWidget *parent)
         m_iconsWanted = true;
         loadIcons();
     });
-    connect(&m_container, &AppContainer::hotkeyConfigurationChanged, this, &MainMenu::rebuild);
-    connect(&m_container.appModel(), &AppModel::batchesChanged, this, &MainMenu::rebuildBatches);
+    connect(&m_hotkeys, &HotkeySettings::hotkeyConfigurationChanged, this, &MainMenu::rebuild);
+    connect(&m_model, &AppModel::batchesChanged, this, &MainMenu::rebuildBatches);
 }
 
 void MainMenu::rebuild()
@@ -62,25 +63,25 @@ void MainMenu::rebuild()
     m_pendingIcons.clear();
     addRow(QStringLiteral("New Batch"), newBatchIcon, FWHotkeyAction::newBatch, [this] {
         DebugLog::note(QStringLiteral("menu: New Batch"));
-        m_container.newBatch();
+        m_requests.newBatch();
     });
     addRow(QStringLiteral("New Shrink"), newShrinkIcon, FWHotkeyAction::newShrink, [this] {
         DebugLog::note(QStringLiteral("menu: New Shrink"));
-        m_container.startShrink();
+        m_requests.startShrink();
     });
     addRow(QStringLiteral("New Paste"), newPasteIcon, FWHotkeyAction::togglePaste,
-        [this] { m_container.requestPasteToggle(); });
+        [this] { m_requests.requestPasteToggle(); });
 
     addMenu(m_batches);
     addSeparator();
 
     addAction(QStringLiteral("Check for Updates\u2026"), this, [this] {
         DebugLog::note(QStringLiteral("menu: Check for Updates\u2026"));
-        m_container.checkForUpdates();
+        m_requests.checkForUpdates();
     });
     QAction *settings = addAction(QStringLiteral("Settings\u2026"), this, [this] {
         DebugLog::note(QStringLiteral("menu: Settings\u2026"));
-        m_container.requestSettings();
+        m_requests.requestSettings();
     });
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction *quit = addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
@@ -99,10 +100,10 @@ void MainMenu::loadIcons()
 void MainMenu::rebuildBatches()
 {
     m_batches->clear();
-    for (const Batch &batch : m_container.appModel().batches()) {
+    for (const Batch &batch : m_model.batches()) {
         m_batches->addAction(menuText(batch.batch), this, [this, batch] {
-            if (!m_container.appModel().openBatch(batch))
-                m_container.requestSettings();
+            if (!m_model.openBatch(batch))
+                m_requests.requestSettings();
         });
     }
 }
@@ -110,7 +111,7 @@ void MainMenu::rebuildBatches()
 void MainMenu::addRow(const QString &title, const QString &iconName, FWHotkeyAction action,
     const std::function<void()> &trigger)
 {
-    const std::optional<FWKeyCombo> combo = m_container.hotkeyConfiguration().combo(action);
+    const std::optional<FWKeyCombo> combo = m_hotkeys.hotkeyConfiguration().combo(action);
     QAction *row = addAction(rowTitle(title, combo));
     m_pendingIcons.append({ row, iconName });
     connect(row, &QAction::triggered, this, trigger);

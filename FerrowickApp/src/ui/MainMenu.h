@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/AppRequests.h"
+
+#include <FWKit/AppModel.h>
 #include <FWKit/FWHotkeyAction.h>
 #include <FWKit/FWKeyCombo.h>
 
@@ -11,8 +14,6 @@
 
 namespace Ferrowick {
 
-class AppContainer;
-
 // The tray icon's menu: the three actions with their global shortcuts shown, the user's batches,
 // the update check, the settings window and Quit. Rebuilt whenever the shortcut configuration or
 // the batch list changes.
@@ -21,7 +22,8 @@ class MainMenu : public QMenu
     Q_OBJECT
 
 public:
-    explicit MainMenu(AppContainer &container, QWidget *parent = nullptr);
+    MainMenu(FWKit::AppModel &model, AppRequests &requests, HotkeySettings &hotkeys,
+        QWidget *parent = nullptr);
 
     // A text from the service or the user as a row shows it: '&' stays a character, not a
     // mnemonic.
@@ -39,7 +41,9 @@ private:
         const std::function<void()> &trigger);
     void loadIcons();
 
-    AppContainer &m_container;
+    FWKit::AppModel &m_model;
+    AppRequests &m_requests;
+    HotkeySettings &m_hotkeys;
     QMenu *m_batches = nullptr;
     // Each row's theme icon, looked up when the menu first opens: loading the icon theme is the
     // costliest part of building the menu, and nobody sees it before then.

@@ -1,7 +1,5 @@
 #include "ui/PasteForm.h"
 
-#include "AppContainer.h"
-
 #include <FWKit/NoticeCopy.h>
 
 #include <QComboBox>
@@ -69,9 +67,11 @@ protected:
 
 } // namespace
 
-PasteForm::PasteForm(AppContainer &container, QWidget *parent)
+PasteForm::PasteForm(AppModel &model, AppRequests &requests, Notifying &notifier, QWidget *parent)
     : QWidget(parent)
-    , m_container(container)
+    , m_model(model)
+    , m_requests(requests)
+    , m_notifier(notifier)
 {
     setMinimumSize(520, 380);
 
@@ -149,15 +149,16 @@ void PasteForm::submit()
 QCoro::Task<> PasteForm::runSubmission(
     QPointer<PasteForm> self, QString text, std::optional<QString> language)
 {
-    const QPointer<AppContainer> container(&self->m_container);
-    const PasteOutcome outcome =
-        co_await container->appModel().submitPaste(std::move(text), std::move(language));
+    // The model lives exactly as long as the application answering the requests.
+    const QPointer<AppModel> model(&self->m_model);
+    AppRequests &requests = self->m_requests;
+    const PasteOutcome outcome = co_await model->submitPaste(std::move(text), std::move(language));
     // A form replaced meanwhile is gone; its panel has a fresh one, which keeps what the user
     // types there. Only the way to the missing credentials must not be lost with it.
     if (self)
         self->finishSubmission(outcome);
-    else if (container && outcome.kind() == PasteOutcome::Kind::NeedsLogin)
-        container->requestSettings();
+    else if (model && outcome.kind() == PasteOutcome::Kind::NeedsLogin)
+        requests.requestSettings();
 }
 
 void PasteForm::finishSubmission(const PasteOutcome &outcome)
@@ -173,9 +174,9 @@ void PasteForm::finishSubmission(const PasteOutcome &outcome)
         showSheet(outcome.message());
         break;
     case PasteOutcome::Kind::NeedsLogin: {
-        AppContainer &container = m_container;
+        AppRequests &requests = m_requests;
         emit closeRequested();
-        container.requestSettings();
+        requests.requestSettings();
         break;
     }
     }
@@ -183,18 +184,14 @@ void PasteForm::finishSubmission(const PasteOutcome &outcome)
 
 QCoro::Task<> PasteForm::loadLanguagesIfNeeded(QPointer<PasteForm> self)
 {
-    const QPointer<AppContainer> container(&self->m_container);
-    if (container->languages().isEmpty()) {
-        const std::optional<QList<QString>> loaded = co_await container->appModel().loadLanguages();
-        // Worth keeping even when the form has gone meanwhile: the next one needs no request.
-        if (container && loaded)
-            container->setLanguages(*loaded);
-    }
-    if (!self || !container)
+    // Kept by the application even when the form has gone meanwhile: the next one needs no
+    // request.
+    const QStringList languages = co_await self->m_requests.pasteLanguages();
+    if (!self)
         co_return;
-    self->setLanguages(container->languages());
+    self->setLanguages(languages);
     if (self->m_languages.isEmpty())
-        container->notifier().notify(NoticeCopy::title, NoticeCopy::apiIssue);
+        self->m_notifier.notify(NoticeCopy::title, NoticeCopy::apiIssue);
 }
 
 void PasteForm::setLanguages(const QStringList &languages)

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ui/AppRequests.h"
+
+#include <FWKit/AppModel.h>
+#include <FWKit/Notifying.h>
 #include <FWKit/PasteOutcome.h>
 
 #include <QCoro/QCoroTask>
@@ -18,8 +22,6 @@ class QPushButton;
 
 namespace Ferrowick {
 
-class AppContainer;
-
 // The paste panel's content: the text, a language and "Submit". One form per opening of the panel,
 // so every opening starts empty. The result of a submission is shown in a sheet over the form; the
 // form asks for the panel to be hidden through closeRequested() and never hides anything itself.
@@ -32,7 +34,8 @@ public:
     static inline const QString noLanguage = QStringLiteral("\u2014");
     static constexpr int sheetWidth = 420;
 
-    explicit PasteForm(AppContainer &container, QWidget *parent = nullptr);
+    PasteForm(FWKit::AppModel &model, AppRequests &requests, FWKit::Notifying &notifier,
+        QWidget *parent = nullptr);
 
     // Sends the text exactly as typed with the chosen language; the model judges both.
     void submit();
@@ -68,7 +71,9 @@ private:
     void showSheet(const QString &message);
     void sheetDismissed();
 
-    AppContainer &m_container;
+    FWKit::AppModel &m_model;
+    AppRequests &m_requests;
+    FWKit::Notifying &m_notifier;
     QPlainTextEdit *m_text = nullptr;
     QLabel *m_pickerLabel = nullptr;
     QComboBox *m_picker = nullptr;

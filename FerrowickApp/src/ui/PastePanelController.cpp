@@ -11,8 +11,11 @@
 
 namespace Ferrowick {
 
-PastePanelController::PastePanelController(AppContainer &container)
-    : m_container(container)
+PastePanelController::PastePanelController(
+    FWKit::AppModel &model, AppRequests &requests, FWKit::Notifying &notifier)
+    : m_model(model)
+    , m_requests(requests)
+    , m_notifier(notifier)
 {
 }
 
@@ -47,7 +50,7 @@ PasteForm *PastePanelController::form() const
 void PastePanelController::open()
 {
     PastePanel *panel = this->panel();
-    auto *form = new PasteForm(m_container);
+    auto *form = new PasteForm(m_model, m_requests, m_notifier);
     QObject::connect(form, &PasteForm::closeRequested, panel, [this] { close(); });
     panel->setForm(form);
 

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "ui/AppRequests.h"
+
+#include <FWKit/AppModel.h>
+#include <FWKit/Notifying.h>
+
 #include <QtGlobal>
 
 #include <memory>
@@ -8,7 +13,6 @@ class QPropertyAnimation;
 
 namespace Ferrowick {
 
-class AppContainer;
 class PasteForm;
 class PastePanel;
 
@@ -19,7 +23,7 @@ class PastePanelController
 public:
     static constexpr int fadeMilliseconds = 180;
 
-    explicit PastePanelController(AppContainer &container);
+    PastePanelController(FWKit::AppModel &model, AppRequests &requests, FWKit::Notifying &notifier);
     ~PastePanelController();
     PastePanelController(const PastePanelController &) = delete;
     PastePanelController &operator=(const PastePanelController &) = delete;
@@ -40,7 +44,10 @@ public:
 private:
     void fadeTo(qreal opacity);
 
-    AppContainer &m_container;
+    // What each form works on.
+    FWKit::AppModel &m_model;
+    AppRequests &m_requests;
+    FWKit::Notifying &m_notifier;
     // Made by panel(): a tray program that is never asked for the panel does not carry it.
     std::unique_ptr<PastePanel> m_panel;
     QPropertyAnimation *m_fade = nullptr; // the panel's child

@@ -1,7 +1,6 @@
 #include "ui/SettingsLauncher.h"
 
 #include "AppActivation.h"
-#include "AppContainer.h"
 #include "DebugLog.h"
 #include "ui/SettingsWindow.h"
 
@@ -18,18 +17,15 @@ QPointer<SettingsWindow> openWindow;
 
 void windowWillClose()
 {
-    AppActivation::setSettingsOpen(false);
-    if (!AppActivation::updaterSessionActive())
-        AppActivation::setPolicy(AppActivation::Policy::Accessory);
     openWindow = nullptr;
 }
 
-SettingsWindow *makeWindow(AppContainer &container)
+SettingsWindow *makeWindow(const SettingsServices &services)
 {
-    auto *window = new SettingsWindow(container);
+    auto *window = new SettingsWindow(services);
     QObject::connect(window, &SettingsWindow::closing, window, windowWillClose);
-    // The window works on the container: it cannot outlive it.
-    QObject::connect(&container, &QObject::destroyed, window, [window] {
+    // The window works on the application's objects: it cannot outlive them.
+    QObject::connect(&services.hotkeys, &QObject::destroyed, window, [window] {
         windowWillClose();
         delete window;
     });
@@ -42,16 +38,14 @@ SettingsWindow *makeWindow(AppContainer &container)
     return window;
 }
 
-void show(AppContainer &container)
+void show(const SettingsServices &services)
 {
-    AppActivation::setSettingsOpen(true);
-    AppActivation::setPolicy(AppActivation::Policy::Regular);
     if (openWindow) {
         AppActivation::activate(openWindow);
         DebugLog::note(QStringLiteral("settings window reused"));
         return;
     }
-    openWindow = makeWindow(container);
+    openWindow = makeWindow(services);
     openWindow->show();
     AppActivation::activate(openWindow);
     DebugLog::note(QStringLiteral("settings window ordered front"));
@@ -59,9 +53,9 @@ void show(AppContainer &container)
 
 } // namespace
 
-void open(AppContainer &container)
+void open(const SettingsServices &services)
 {
-    QTimer::singleShot(0, &container, [&container] { show(container); });
+    QTimer::singleShot(0, &services.hotkeys, [services] { show(services); });
 }
 
 bool isOpen()

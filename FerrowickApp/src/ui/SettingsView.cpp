@@ -1,6 +1,5 @@
 #include "ui/SettingsView.h"
 
-#include "AppContainer.h"
 #include "ui/RecorderView.h"
 
 #include <FWKit/NoticeCopy.h>
@@ -246,10 +245,10 @@ QSize settingsPaneSize(SettingsPane pane)
     return { 520, pane == SettingsPane::general ? 230 : 310 };
 }
 
-SettingsView::SettingsView(AppContainer &container, QWidget *parent)
+SettingsView::SettingsView(const SettingsServices &services, QWidget *parent)
     : QWidget(parent)
-    , m_container(container)
-    , m_configuration(container.hotkeyConfiguration())
+    , m_services(services)
+    , m_configuration(services.hotkeys.hotkeyConfiguration())
 {
     // Scrolls only when larger fonts or a message make the content taller than the window.
     auto *scroll = new QScrollArea(this);
@@ -279,8 +278,8 @@ SettingsView::SettingsView(AppContainer &container, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
 
-    connect(&m_container, &AppContainer::hotkeyConfigurationChanged, this,
-        [this] { showConfiguration(m_container.hotkeyConfiguration()); });
+    connect(&m_services.hotkeys, &HotkeySettings::hotkeyConfigurationChanged, this,
+        [this] { showConfiguration(m_services.hotkeys.hotkeyConfiguration()); });
     setPane(SettingsPane::general);
 }
 
@@ -302,10 +301,10 @@ QWidget *SettingsView::makeGeneral()
     auto *card = new Card(pane);
     QVBoxLayout *rows = cardLayout(card);
     m_login = addFieldRow(rows, QStringLiteral("Login"), QStringLiteral("ferrowick login"),
-        m_container.store().login().value_or(QString()));
+        m_services.store.login().value_or(QString()));
     rows->addWidget(new Divider(card));
     m_password = addFieldRow(rows, QStringLiteral("Password"), QStringLiteral("ferrowick password"),
-        m_container.store().password().value_or(QString()));
+        m_services.store.password().value_or(QString()));
     m_password->setEchoMode(QLineEdit::Password);
     layout->addWidget(card);
 
@@ -392,8 +391,7 @@ QWidget *SettingsView::makeHotkeyRow(
 
 void SettingsView::save()
 {
-    AppModel &model = m_container.appModel();
-    const SettingsOutcome outcome = model.saveCredentials(m_login->text(), m_password->text());
+    const SettingsOutcome outcome = m_services.model.signIn(m_login->text(), m_password->text());
     switch (outcome.kind()) {
     case SettingsOutcome::Kind::MissingFields:
         m_missingFields->show();
@@ -404,9 +402,6 @@ void SettingsView::save()
         m_missingFields->hide();
         break;
     case SettingsOutcome::Kind::Saved:
-        model.startPolling(AppContainer::pollingInterval);
-        // Not awaited: the window closes while the batches arrive.
-        model.refreshBatches();
         emit closeRequested();
         break;
     }
@@ -421,8 +416,8 @@ void SettingsView::commit(FWHotkeyAction action, const FWKeyCombo &combo)
 
 void SettingsView::apply(const FWHotkeyConfiguration &next)
 {
-    // On failure the container has put the previous shortcuts back; the rows keep showing them.
-    const bool applied = m_container.applyHotkeys(next);
+    // On failure the previous shortcuts are back in effect; the rows keep showing them.
+    const bool applied = m_services.hotkeys.applyHotkeys(next);
     if (applied)
         showConfiguration(next);
     m_hotkeyError->setVisible(!applied);

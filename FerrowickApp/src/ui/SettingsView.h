@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ui/AppRequests.h"
+
+#include <FWKit/AppModel.h>
+#include <FWKit/CredentialStoring.h>
 #include <FWKit/FWHotkeyAction.h>
 #include <FWKit/FWHotkeyConfiguration.h>
 #include <FWKit/FWKeyCombo.h>
@@ -15,8 +19,16 @@ class QLineEdit;
 
 namespace Ferrowick {
 
-class AppContainer;
 class RecorderView;
+
+// What the settings window works on: the model saves the credentials, the store shows the stored
+// ones, the shortcuts are changed through the application.
+struct SettingsServices
+{
+    FWKit::AppModel &model;
+    FWKit::CredentialStoring &store;
+    HotkeySettings &hotkeys;
+};
 
 // The settings window's panes, in toolbar order.
 enum class SettingsPane { general, shortcuts };
@@ -32,14 +44,14 @@ QSize settingsPaneSize(SettingsPane pane);
 
 // The settings window's content: a header and one pane. General edits the login and password and
 // saves them through the model; Shortcuts shows a recorder per action and applies each change at
-// once through the container. Errors show inline, in red. The stored credentials are read once,
+// once through HotkeySettings. Errors show inline, in red. The stored credentials are read once,
 // at construction; switching panes keeps the fields and the messages.
 class SettingsView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit SettingsView(AppContainer &container, QWidget *parent = nullptr);
+    explicit SettingsView(const SettingsServices &services, QWidget *parent = nullptr);
 
     SettingsPane pane() const { return m_pane; }
     // Shows the pane and takes its content size.
@@ -63,7 +75,7 @@ private:
     void apply(const FWKit::FWHotkeyConfiguration &next);
     void showConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
 
-    AppContainer &m_container;
+    SettingsServices m_services;
     SettingsPane m_pane = SettingsPane::general;
     FWKit::FWHotkeyConfiguration m_configuration;
 

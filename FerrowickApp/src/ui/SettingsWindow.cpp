@@ -13,10 +13,10 @@
 
 namespace Ferrowick {
 
-SettingsWindow::SettingsWindow(AppContainer &container, QWidget *parent)
+SettingsWindow::SettingsWindow(const SettingsServices &services, QWidget *parent)
     : QMainWindow(parent,
           Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-    , m_view(new SettingsView(container, this))
+    , m_view(new SettingsView(services, this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // A tray application goes on without windows.

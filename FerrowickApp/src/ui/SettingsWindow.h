@@ -10,8 +10,6 @@ class QAction;
 
 namespace Ferrowick {
 
-class AppContainer;
-
 // The one ordinary window of the application: fixed size, a toolbar choosing between General and
 // Shortcuts, the settings view below it. Switching panes changes the height only, keeping the
 // window's top edge where it is. Deletes itself when closed.
@@ -22,7 +20,7 @@ class SettingsWindow : public QMainWindow
 public:
     static inline const QString title = QStringLiteral("Ferrowick Settings");
 
-    explicit SettingsWindow(AppContainer &container, QWidget *parent = nullptr);
+    explicit SettingsWindow(const SettingsServices &services, QWidget *parent = nullptr);
 
     SettingsView *view() const { return m_view; }
     // What the toolbar's items do; the pane already shown changes nothing.

@@ -1,15 +1,11 @@
 #include "UpdateController.h"
 
-#include "AppActivation.h"
 #include "DebugLog.h"
+#include "UpdatePrompt.h"
 #include "UpdateUserDriverDelegate.h"
 
 #include <FWKit/HTTPClient.h>
 #include <FWKit/HTTPRequest.h>
-
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTextDocumentFragment>
 
 using namespace Qt::StringLiterals;
 
@@ -20,20 +16,6 @@ namespace {
 QString forLog(const QUrl &url)
 {
     return url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
-}
-
-// What the feed says about the release, as plain text for the dialog's details.
-QString releaseNotes(const AppcastItem &item)
-{
-    QString notes = Qt::mightBeRichText(item.description)
-        ? QTextDocumentFragment::fromHtml(item.description).toPlainText().trimmed()
-        : item.description;
-    if (!item.releaseNotesUrl.isEmpty()) {
-        if (!notes.isEmpty())
-            notes += u"\n\n"_s;
-        notes += u"Release notes: "_s + item.releaseNotesUrl.toString(QUrl::FullyEncoded);
-    }
-    return notes;
 }
 
 } // namespace
@@ -57,12 +39,13 @@ QUrl UpdateController::feedFromEnvironment()
 }
 
 UpdateController::UpdateController(FWKit::HTTPTransport &transport,
-    UpdateUserDriverDelegate &delegate, FWKit::BrowserLaunching &browser,
+    UpdateUserDriverDelegate &delegate, UpdatePrompt &prompt, FWKit::BrowserLaunching &browser,
     FWKit::PreferencesStoring &preferences, QUrl feed, QString currentVersion, bool automaticChecks,
     QObject *parent)
     : QObject(parent)
     , m_transport(transport)
     , m_delegate(delegate)
+    , m_prompt(prompt)
     , m_browser(browser)
     , m_preferences(preferences)
     , m_feed(std::move(feed))
@@ -73,14 +56,6 @@ UpdateController::UpdateController(FWKit::HTTPTransport &transport,
         &m_backgroundTimer, &WallClockTimer::timeout, this, &UpdateController::checkInBackground);
     connect(&m_backgroundTimer, &WallClockTimer::clockChanged, this,
         &UpdateController::scheduleBackgroundCheck);
-}
-
-UpdateController::~UpdateController()
-{
-    if (m_dialog) {
-        m_dialog->disconnect(this);
-        delete m_dialog;
-    }
 }
 
 void UpdateController::start()
@@ -99,8 +74,7 @@ void UpdateController::checkForUpdates()
     if (!m_sessionActive)
         return beginSession(true);
     m_userInitiated = true;
-    if (m_dialog)
-        AppActivation::activate(m_dialog);
+    m_prompt.raise();
 }
 
 void UpdateController::checkInBackground()
@@ -148,7 +122,7 @@ void UpdateController::conclude(const std::expected<AppcastItem, FWKit::FWError>
         DebugLog::note(u"update: the check failed: "_s + newest.error().debugDescription());
         m_retryAfter = QDateTime::currentDateTimeUtc().addSecs(
             std::chrono::duration_cast<std::chrono::seconds>(retryDelay).count());
-        return m_userInitiated ? showDialog(Answer::Error) : endSession();
+        return m_userInitiated ? showAnswer(UpdateAnswer::error) : endSession();
     }
     m_retryAfter.reset();
     m_preferences.setData(QString::fromLatin1(lastCheckKey),
@@ -159,11 +133,11 @@ void UpdateController::conclude(const std::expected<AppcastItem, FWKit::FWError>
     if (!order) {
         DebugLog::note(
             u"update: the running version \"%1\" cannot be compared"_s.arg(m_currentVersion));
-        return m_userInitiated ? showDialog(Answer::Error) : endSession();
+        return m_userInitiated ? showAnswer(UpdateAnswer::error) : endSession();
     }
     if (*order != std::weak_ordering::greater) {
         DebugLog::note(u"update: up to date; the feed's newest is "_s + newest->version);
-        return m_userInitiated ? showDialog(Answer::UpToDate) : endSession();
+        return m_userInitiated ? showAnswer(UpdateAnswer::upToDate) : endSession();
     }
     DebugLog::note(u"update: version "_s + newest->version + u" is available"_s);
     if (!m_userInitiated) {
@@ -176,74 +150,29 @@ void UpdateController::conclude(const std::expected<AppcastItem, FWKit::FWError>
             return endSession();
         }
     }
-    showDialog(Answer::NewVersion, *newest);
+    showAnswer(UpdateAnswer::newVersion, *newest);
 }
 
-void UpdateController::showDialog(Answer answer, const AppcastItem &item)
+void UpdateController::showAnswer(UpdateAnswer answer, const AppcastItem &item)
 {
     m_delegate.willShowModalAlert();
-
-    auto *dialog = new QMessageBox;
-    dialog->setWindowTitle(u"Software Update"_s);
-    dialog->setWindowModality(Qt::ApplicationModal);
-    switch (answer) {
-    case Answer::UpToDate:
-        dialog->setObjectName(u"updateUpToDate"_s);
-        dialog->setIcon(QMessageBox::Information);
-        dialog->setText(u"You're up to date!"_s);
-        dialog->setInformativeText(
-            u"Ferrowick %1 is currently the newest version available."_s.arg(m_currentVersion));
-        dialog->setDefaultButton(dialog->addButton(u"OK"_s, QMessageBox::AcceptRole));
-        break;
-    case Answer::Error:
-        dialog->setObjectName(u"updateError"_s);
-        dialog->setIcon(QMessageBox::Warning);
-        dialog->setText(u"Update Error!"_s);
-        dialog->setInformativeText(u"An error occurred in retrieving update information. "
-                                   u"Please try again later."_s);
-        dialog->setDefaultButton(dialog->addButton(u"OK"_s, QMessageBox::AcceptRole));
-        break;
-    case Answer::NewVersion: {
-        dialog->setObjectName(u"updateAvailable"_s);
-        dialog->setIcon(QMessageBox::Information);
-        dialog->setText(u"A new version of Ferrowick is available!"_s);
-        dialog->setInformativeText(
-            u"Ferrowick %1 is now available—you have %2. Would you like to download it now?"_s.arg(
-                item.displayVersion(), m_currentVersion));
-        dialog->setDetailedText(releaseNotes(item));
-        QPushButton *download = dialog->addButton(u"Download"_s, QMessageBox::AcceptRole);
-        download->setObjectName(u"download"_s);
-        dialog->addButton(u"Skip This Version"_s, QMessageBox::DestructiveRole)
-            ->setObjectName(u"skip"_s);
-        QPushButton *later = dialog->addButton(u"Remind Me Later"_s, QMessageBox::RejectRole);
-        later->setObjectName(u"later"_s);
-        dialog->setDefaultButton(download);
-        dialog->setEscapeButton(later);
-        break;
-    }
-    }
-    m_dialog = dialog;
-    connect(dialog, &QDialog::finished, this,
-        [this, dialog, answer, item] { dialogFinished(dialog, answer, item); });
-    dialog->show();
-    AppActivation::activate(dialog);
+    m_prompt.show(
+        answer, item, m_currentVersion, [self = QPointer(this), item](UpdateChoice choice) {
+            if (self)
+                self->chosen(choice, item);
+        });
 }
 
-void UpdateController::dialogFinished(QMessageBox *dialog, Answer answer, const AppcastItem &item)
+void UpdateController::chosen(UpdateChoice choice, const AppcastItem &item)
 {
-    if (m_dialog == dialog)
-        m_dialog = nullptr;
-    dialog->deleteLater();
-    const QAbstractButton *clicked = dialog->clickedButton();
-    const QString choice = clicked ? clicked->objectName() : QString();
-    if (answer == Answer::NewVersion && choice == u"download"_s) {
+    if (choice == UpdateChoice::download) {
         if (item.downloadUrl.isEmpty()) {
             DebugLog::note(u"update: the feed gives no https link to download "_s + item.version);
         } else {
             DebugLog::note(u"update: opening "_s + forLog(item.downloadUrl));
             m_browser.open(item.downloadUrl);
         }
-    } else if (answer == Answer::NewVersion && choice == u"skip"_s) {
+    } else if (choice == UpdateChoice::skip) {
         DebugLog::note(u"update: skipping "_s + item.version);
         m_preferences.setData(QString::fromLatin1(skippedVersionKey), item.version.toUtf8());
         m_preferences.sync();

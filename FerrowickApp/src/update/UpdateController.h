@@ -17,16 +17,18 @@
 #include <chrono>
 #include <optional>
 
-class QMessageBox;
-
 namespace Ferrowick {
 
+class UpdatePrompt;
 class UpdateUserDriverDelegate;
+enum class UpdateAnswer;
+enum class UpdateChoice;
 
 // Looks for a newer release in the update feed (an RSS appcast) and offers it. A session is one
-// check and at most one modal dialog; the delegate hears before the dialog and when the session
-// ends. The user's checks always answer (up to date, new version, error); the daily background
-// check speaks only when it finds a new version the user has not skipped. Main thread only.
+// check and at most one answer shown by the prompt; the delegate hears before the answer and when
+// the session ends. The user's checks always answer (up to date, new version, error); the daily
+// background check speaks only when it finds a new version the user has not skipped. Main thread
+// only.
 class UpdateController final : public QObject
 {
     Q_OBJECT
@@ -51,10 +53,9 @@ public:
     // The references must outlive the controller. Without automatic checks, start() schedules
     // nothing and only the user's checks run.
     UpdateController(FWKit::HTTPTransport &transport, UpdateUserDriverDelegate &delegate,
-        FWKit::BrowserLaunching &browser, FWKit::PreferencesStoring &preferences, QUrl feed,
-        QString currentVersion, bool automaticChecks, QObject *parent = nullptr);
-    // Closes a dialog that is still up, without telling the delegate.
-    ~UpdateController() override;
+        UpdatePrompt &prompt, FWKit::BrowserLaunching &browser,
+        FWKit::PreferencesStoring &preferences, QUrl feed, QString currentVersion,
+        bool automaticChecks, QObject *parent = nullptr);
 
     // Schedules the background checks: the first a minute from now, or a day after the last
     // check when that is later; then daily, by the wall clock (a night's sleep counts), worked
@@ -62,10 +63,10 @@ public:
     // stored; the next try is an hour later. Nothing is fetched at once.
     void start();
 
-    // False while a session runs (a check in flight or its dialog up).
+    // False while a session runs (a check in flight or its answer shown).
     bool canCheckForUpdates() const;
 
-    // The user asks. While a session runs, its dialog comes to the front instead (a background
+    // The user asks. While a session runs, its answer comes to the front instead (a background
     // check in flight will show its answer, whatever it is).
     void checkForUpdates();
 
@@ -79,19 +80,18 @@ signals:
     void canCheckForUpdatesChanged(bool canCheck);
 
 private:
-    enum class Answer { UpToDate, NewVersion, Error };
-
     static QCoro::Task<> runSession(QPointer<UpdateController> self);
     void beginSession(bool userInitiated);
     void conclude(const std::expected<AppcastItem, FWKit::FWError> &newest);
-    void showDialog(Answer answer, const AppcastItem &item = {});
-    void dialogFinished(QMessageBox *dialog, Answer answer, const AppcastItem &item);
+    void showAnswer(UpdateAnswer answer, const AppcastItem &item = {});
+    void chosen(UpdateChoice choice, const AppcastItem &item);
     void endSession();
     void scheduleBackgroundCheck();
     std::optional<QDateTime> lastCheck() const;
 
     FWKit::HTTPTransport &m_transport;
     UpdateUserDriverDelegate &m_delegate;
+    UpdatePrompt &m_prompt;
     FWKit::BrowserLaunching &m_browser;
     FWKit::PreferencesStoring &m_preferences;
     const QUrl m_feed;
@@ -101,7 +101,6 @@ private:
     bool m_started = false;
     bool m_sessionActive = false;
     bool m_userInitiated = false;
-    QPointer<QMessageBox> m_dialog;
     WallClockTimer m_backgroundTimer;
     // Set by a failed fetch: no background check before it.
     std::optional<QDateTime> m_retryAfter;

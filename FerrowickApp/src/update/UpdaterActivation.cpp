@@ -1,21 +1,10 @@
 #include "UpdaterActivation.h"
 
-#include "AppActivation.h"
-
 namespace Ferrowick {
 
-void UpdaterActivation::willShowModalAlert()
-{
-    AppActivation::setUpdaterSessionActive(true);
-    AppActivation::setPolicy(AppActivation::Policy::Regular);
-    AppActivation::activate();
-}
+// There is no activation policy to switch here: each dialog of a session raises itself.
+void UpdaterActivation::willShowModalAlert() { }
 
-void UpdaterActivation::willFinishUpdateSession()
-{
-    AppActivation::setUpdaterSessionActive(false);
-    if (!AppActivation::settingsOpen())
-        AppActivation::setPolicy(AppActivation::Policy::Accessory);
-}
+void UpdaterActivation::willFinishUpdateSession() { }
 
 } // namespace Ferrowick

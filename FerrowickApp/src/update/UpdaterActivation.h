@@ -4,8 +4,8 @@
 
 namespace Ferrowick {
 
-// Keeps the application regular while the updater shows something, and returns it to accessory
-// afterwards unless the settings window still needs it.
+// The update session's user-driver delegate. Elsewhere it makes the application a regular one while
+// the updater shows something; a Linux desktop has nothing to switch.
 class UpdaterActivation final : public UpdateUserDriverDelegate
 {
 public:

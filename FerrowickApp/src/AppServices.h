@@ -1,0 +1,37 @@
+#pragma once
+
+#include "update/UpdatePrompt.h"
+
+#include <FWKit/BrowserLaunching.h>
+#include <FWKit/HTTPClient.h>
+#include <FWKit/HTTPTransport.h>
+#include <FWKit/HotkeyBackend.h>
+#include <FWKit/KeychainServicing.h>
+#include <FWKit/Notifying.h>
+#include <FWKit/PasteboardReading.h>
+#include <FWKit/PreferencesStoring.h>
+#include <FWKit/ServiceURLs.h>
+
+#include <chrono>
+#include <memory>
+
+namespace Ferrowick {
+
+// The desktop services the container works through, borrowed: they must outlive it. The real
+// ones come from DesktopServices; tests hand in fakes.
+struct AppServices
+{
+    FWKit::PreferencesStoring &preferences;
+    FWKit::KeychainServicing &keychain;
+    std::shared_ptr<FWKit::HTTPTransport> transport;
+    FWKit::PasteboardReading &pasteboard;
+    FWKit::Notifying &notifier;
+    FWKit::BrowserLaunching &browser;
+    FWKit::HotkeyBackend &hotkeys;
+    UpdatePrompt &updatePrompt;
+    FWKit::ServiceURLs urls = FWKit::ServiceURLs::fromEnvironment();
+    bool automaticUpdateChecks = true;
+    std::chrono::milliseconds requestTimeout = FWKit::HTTPClient::defaultTimeout;
+};
+
+} // namespace Ferrowick
