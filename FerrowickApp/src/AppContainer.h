@@ -44,7 +44,6 @@ public:
 
     FWKit::AppModel &appModel() { return *m_appModel; }
     FWKit::CredentialStoring &store() { return m_store; }
-    UpdateController &updater() { return *m_updater; }
     // Whether the login or the password was missing or empty right after the migration.
     bool didCompleteMigrationWithIncompleteCredentials() const { return m_incompleteCredentials; }
 

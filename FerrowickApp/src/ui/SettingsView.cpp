@@ -201,20 +201,31 @@ QLineEdit *addFieldRow(
     return field;
 }
 
-QVBoxLayout *paneLayout(QWidget *pane)
+QVBoxLayout *stackedLayout(QWidget *widget, int spacing)
 {
-    auto *layout = new QVBoxLayout(pane);
+    auto *layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
+    layout->setSpacing(spacing);
     return layout;
 }
 
-QVBoxLayout *cardLayout(QWidget *card)
+// A pane's column with its first card in it: rows go into `rows`, further lines into `column`.
+struct Pane
 {
-    auto *layout = new QVBoxLayout(card);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    return layout;
+    QWidget *widget;
+    QVBoxLayout *column;
+    QWidget *card;
+    QVBoxLayout *rows;
+};
+
+Pane makePane(QWidget *parent, const QString &name)
+{
+    auto *widget = new QWidget(parent);
+    widget->setObjectName(name);
+    auto *card = new Card(widget);
+    Pane pane { widget, stackedLayout(widget, 12), card, stackedLayout(card, 0) };
+    pane.column->addWidget(card);
+    return pane;
 }
 
 void addTrailingButton(QVBoxLayout *pane, QPushButton *button)
@@ -294,19 +305,13 @@ void SettingsView::setPane(SettingsPane pane)
 
 QWidget *SettingsView::makeGeneral()
 {
-    auto *pane = new QWidget(this);
-    pane->setObjectName(QStringLiteral("general"));
-    QVBoxLayout *layout = paneLayout(pane);
-
-    auto *card = new Card(pane);
-    QVBoxLayout *rows = cardLayout(card);
+    const auto [pane, layout, card, rows] = makePane(this, QStringLiteral("general"));
     m_login = addFieldRow(rows, QStringLiteral("Login"), QStringLiteral("ferrowick login"),
         m_services.store.login().value_or(QString()));
     rows->addWidget(new Divider(card));
     m_password = addFieldRow(rows, QStringLiteral("Password"), QStringLiteral("ferrowick password"),
         m_services.store.password().value_or(QString()));
     m_password->setEchoMode(QLineEdit::Password);
-    layout->addWidget(card);
 
     m_missingFields =
         new ErrorLine(QStringLiteral("missingFields"), NoticeCopy::missingFields, pane);
@@ -330,12 +335,7 @@ QWidget *SettingsView::makeGeneral()
 
 QWidget *SettingsView::makeShortcuts()
 {
-    auto *pane = new QWidget(this);
-    pane->setObjectName(QStringLiteral("shortcuts"));
-    QVBoxLayout *layout = paneLayout(pane);
-
-    auto *card = new Card(pane);
-    QVBoxLayout *rows = cardLayout(card);
+    const auto [pane, layout, card, rows] = makePane(this, QStringLiteral("shortcuts"));
     const struct
     {
         FWHotkeyAction action;
@@ -353,7 +353,6 @@ QWidget *SettingsView::makeShortcuts()
         rows->addWidget(makeHotkeyRow(
             row.action, QString::fromLatin1(row.title), QString::fromLatin1(row.icon)));
     }
-    layout->addWidget(card);
 
     m_hotkeyError = new ErrorLine(QStringLiteral("hotkeyError"), hotkeyErrorText, pane);
     layout->addWidget(m_hotkeyError);

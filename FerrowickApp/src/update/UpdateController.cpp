@@ -2,7 +2,6 @@
 
 #include "DebugLog.h"
 #include "UpdatePrompt.h"
-#include "UpdateUserDriverDelegate.h"
 
 #include <FWKit/HTTPClient.h>
 #include <FWKit/HTTPRequest.h>

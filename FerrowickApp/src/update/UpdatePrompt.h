@@ -26,4 +26,17 @@ public:
     virtual void raise() = 0;
 };
 
+// Told by the update controller what the user is about to see, so that the application can come
+// to the front for it and step back afterwards.
+class UpdateUserDriverDelegate
+{
+public:
+    virtual ~UpdateUserDriverDelegate() = default;
+
+    // Before each answer a session shows.
+    virtual void willShowModalAlert() = 0;
+    // Once per session, after its answer is dismissed or when it ends without one.
+    virtual void willFinishUpdateSession() = 0;
+};
+
 } // namespace Ferrowick

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpdateUserDriverDelegate.h"
+#include "UpdatePrompt.h"
 
 namespace Ferrowick {
 
