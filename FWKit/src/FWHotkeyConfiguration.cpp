@@ -1,5 +1,5 @@
 #include <FWKit/FWHotkeyConfiguration.h>
-#include <FWKit/JSONDecoding.h>
+#include <FWKit/Records.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <FWKit/Batch.h>
 #include <FWKit/BrowserLaunching.h>
 #include <FWKit/CredentialStoring.h>
 #include <FWKit/FWManaging.h>
 #include <FWKit/Notifying.h>
 #include <FWKit/PasteOutcome.h>
 #include <FWKit/PasteboardReading.h>
+#include <FWKit/Records.h>
 #include <FWKit/SettingsOutcome.h>
 #include <FWKit/ShrinkOutcome.h>
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <FWKit/Batch.h>
 #include <FWKit/FWError.h>
-#include <FWKit/ResultRecord.h>
+#include <FWKit/Records.h>
 
 #include <QCoro/QCoroTask>
 #include <QList>

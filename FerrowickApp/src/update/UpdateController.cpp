@@ -5,7 +5,7 @@
 #include "UpdateUserDriverDelegate.h"
 
 #include <FWKit/HTTPClient.h>
-#include <FWKit/HTTPRequest.h>
+#include <FWKit/HTTPTransport.h>
 
 #include <QMessageBox>
 #include <QPushButton>
