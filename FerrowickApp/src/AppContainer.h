@@ -3,7 +3,8 @@
 #include "AppId.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/BrowserLaunching.h>
+#include <FWKit/Credentials.h>
+#include <FWKit/Desktop.h>
 #include <FWKit/FWHotkeyConfiguration.h>
 #include <FWKit/FWHotkeyRef.h>
 #include <FWKit/FWHotkeys.h>
@@ -12,12 +13,6 @@
 #include <FWKit/HTTPTransport.h>
 #include <FWKit/HotkeyBackend.h>
 #include <FWKit/HotkeyStore.h>
-#include <FWKit/KeychainCredentialStore.h>
-#include <FWKit/KeychainServicing.h>
-#include <FWKit/Notifying.h>
-#include <FWKit/PasteboardReading.h>
-#include <FWKit/PreferencesStoring.h>
-#include <FWKit/ServiceURLs.h>
 
 #include <QObject>
 #include <QStringList>

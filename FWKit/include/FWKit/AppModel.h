@@ -1,11 +1,9 @@
 #pragma once
 
-#include <FWKit/BrowserLaunching.h>
-#include <FWKit/CredentialStoring.h>
-#include <FWKit/FWManaging.h>
-#include <FWKit/Notifying.h>
+#include <FWKit/Credentials.h>
+#include <FWKit/Desktop.h>
+#include <FWKit/FWManager.h>
 #include <FWKit/PasteOutcome.h>
-#include <FWKit/PasteboardReading.h>
 #include <FWKit/Records.h>
 #include <FWKit/SettingsOutcome.h>
 #include <FWKit/ShrinkOutcome.h>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <FWKit/Desktop.h>
 #include <FWKit/FWHotkeyConfiguration.h>
-#include <FWKit/PreferencesStoring.h>
 
 #include <QLatin1StringView>
 
