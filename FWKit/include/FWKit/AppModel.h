@@ -3,10 +3,8 @@
 #include <FWKit/Credentials.h>
 #include <FWKit/Desktop.h>
 #include <FWKit/FWManager.h>
-#include <FWKit/PasteOutcome.h>
+#include <FWKit/Outcomes.h>
 #include <FWKit/Records.h>
-#include <FWKit/SettingsOutcome.h>
-#include <FWKit/ShrinkOutcome.h>
 
 #include <QCoro/QCoroTask>
 #include <QList>

@@ -2,7 +2,7 @@
 
 #include "AppContainer.h"
 
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/PasteOutcome.h>
+#include <FWKit/Outcomes.h>
 
 #include <QCoro/QCoroTask>
 #include <QDialog>

@@ -3,7 +3,7 @@
 #include "AppContainer.h"
 #include "ui/RecorderView.h"
 
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QApplication>
 #include <QHBoxLayout>
