@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <utility>
 
 namespace FWKit {
@@ -25,14 +26,78 @@ struct OutcomeText
     }
 };
 
+// How the log writes a case: its name, and the label of its payload (none for a case without).
+struct CaseName
+{
+    const char *name;
+    const char *payloadLabel;
+};
+
+// What the outcomes share: one of a few cases, and the text that some of them carry. Cases holds
+// the enum Kind and, in its order, the names of its cases.
+template<typename Cases>
+class Outcome
+{
+public:
+    using Kind = typename Cases::Kind;
+
+    Kind kind() const { return m_kind; }
+
+    // Case and payload for the log: "copied(url: https://x/y)", "saved(login: bob)", "needsLogin".
+    QString debugDescription() const
+    {
+        const auto [name, label] = Cases::names[static_cast<std::size_t>(m_kind)];
+        if (!label)
+            return QString::fromLatin1(name);
+        return QString::fromLatin1(name) + u'(' + QString::fromLatin1(label) +
+            QStringLiteral(": ") + m_text.value + u')';
+    }
+
+    // Same case, and payloads equal up to Unicode canonical equivalence.
+    friend bool operator==(const Outcome &, const Outcome &) = default;
+
+protected:
+    Outcome(Kind kind, QString text)
+        : m_kind(kind)
+        , m_text { std::move(text) }
+    {
+    }
+
+    // The payload when the outcome is of that case; empty for the other cases.
+    QString payload(Kind of) const { return m_kind == of ? m_text.value : QString(); }
+
+private:
+    Kind m_kind;
+    OutcomeText m_text;
+};
+
+struct ShrinkCases
+{
+    enum class Kind { Copied, Failed, InvalidClipboard };
+    static constexpr CaseName names[] { { "copied", "url" }, { "failed", "message" },
+        { "invalidClipboard", nullptr } };
+};
+
+struct PasteCases
+{
+    enum class Kind { Copied, Failed, NeedsLogin };
+    static constexpr CaseName names[] { { "copied", "url" }, { "failed", "message" },
+        { "needsLogin", nullptr } };
+};
+
+struct SettingsCases
+{
+    enum class Kind { Saved, MissingFields, SaveFailed };
+    static constexpr CaseName names[] { { "saved", "login" }, { "missingFields", nullptr },
+        { "saveFailed", nullptr } };
+};
+
 } // namespace detail
 
 // How the new-shrink flow ended.
-class ShrinkOutcome
+class ShrinkOutcome : public detail::Outcome<detail::ShrinkCases>
 {
 public:
-    enum class Kind { Copied, Failed, InvalidClipboard };
-
     // The short link is on the clipboard.
     static ShrinkOutcome copied(QString url) { return { Kind::Copied, std::move(url) }; }
     // The request failed or the answer had no link; the message is shown to the user.
@@ -40,35 +105,19 @@ public:
     // The clipboard held no usable web link; nothing was sent.
     static ShrinkOutcome invalidClipboard() { return { Kind::InvalidClipboard, {} }; }
 
-    Kind kind() const { return m_kind; }
     // The link of copied; empty for the other cases.
-    QString url() const { return m_kind == Kind::Copied ? m_text.value : QString(); }
+    QString url() const { return payload(Kind::Copied); }
     // The message of failed; empty for the other cases.
-    QString message() const { return m_kind == Kind::Failed ? m_text.value : QString(); }
-
-    // Case and payload for the log: "copied(url: https://x/y)", "invalidClipboard".
-    QString debugDescription() const;
-
-    // Same case, and payloads equal up to Unicode canonical equivalence.
-    friend bool operator==(const ShrinkOutcome &, const ShrinkOutcome &) = default;
+    QString message() const { return payload(Kind::Failed); }
 
 private:
-    ShrinkOutcome(Kind kind, QString text)
-        : m_kind(kind)
-        , m_text { std::move(text) }
-    {
-    }
-
-    Kind m_kind;
-    detail::OutcomeText m_text;
+    using Outcome::Outcome;
 };
 
 // How the paste flow ended.
-class PasteOutcome
+class PasteOutcome : public detail::Outcome<detail::PasteCases>
 {
 public:
-    enum class Kind { Copied, Failed, NeedsLogin };
-
     // The paste was created; its URL is on the clipboard.
     static PasteOutcome copied(QString url) { return { Kind::Copied, std::move(url) }; }
     // The input was incomplete or the service refused or failed; the message is shown.
@@ -76,35 +125,19 @@ public:
     // No login and password are stored; nothing was sent.
     static PasteOutcome needsLogin() { return { Kind::NeedsLogin, {} }; }
 
-    Kind kind() const { return m_kind; }
     // The URL of copied; empty for the other cases.
-    QString url() const { return m_kind == Kind::Copied ? m_text.value : QString(); }
+    QString url() const { return payload(Kind::Copied); }
     // The message of failed; empty for the other cases.
-    QString message() const { return m_kind == Kind::Failed ? m_text.value : QString(); }
-
-    // Case and payload for the log: "copied(url: https://x/y)", "needsLogin".
-    QString debugDescription() const;
-
-    // Same case, and payloads equal up to Unicode canonical equivalence.
-    friend bool operator==(const PasteOutcome &, const PasteOutcome &) = default;
+    QString message() const { return payload(Kind::Failed); }
 
 private:
-    PasteOutcome(Kind kind, QString text)
-        : m_kind(kind)
-        , m_text { std::move(text) }
-    {
-    }
-
-    Kind m_kind;
-    detail::OutcomeText m_text;
+    using Outcome::Outcome;
 };
 
 // How saving the login and password ended.
-class SettingsOutcome
+class SettingsOutcome : public detail::Outcome<detail::SettingsCases>
 {
 public:
-    enum class Kind { Saved, MissingFields, SaveFailed };
-
     // Both values were stored; the login as entered.
     static SettingsOutcome saved(QString login) { return { Kind::Saved, std::move(login) }; }
     // The login or the password was empty; nothing was stored.
@@ -112,25 +145,11 @@ public:
     // The credential store refused at least one of the two values.
     static SettingsOutcome saveFailed() { return { Kind::SaveFailed, {} }; }
 
-    Kind kind() const { return m_kind; }
     // The login of saved; empty for the other cases.
-    QString login() const { return m_kind == Kind::Saved ? m_text.value : QString(); }
-
-    // Case and payload for the log: "saved(login: bob)", "saveFailed".
-    QString debugDescription() const;
-
-    // Same case, and logins equal up to Unicode canonical equivalence.
-    friend bool operator==(const SettingsOutcome &, const SettingsOutcome &) = default;
+    QString login() const { return payload(Kind::Saved); }
 
 private:
-    SettingsOutcome(Kind kind, QString login)
-        : m_kind(kind)
-        , m_text { std::move(login) }
-    {
-    }
-
-    Kind m_kind;
-    detail::OutcomeText m_text;
+    using Outcome::Outcome;
 };
 
 // The user-visible notice texts. They are fixed (not localised) and used exactly as written;
