@@ -5,14 +5,11 @@
 #include <FWKit/AppModel.h>
 #include <FWKit/Credentials.h>
 #include <FWKit/Desktop.h>
-#include <FWKit/FWHotkeyConfiguration.h>
-#include <FWKit/FWHotkeyRef.h>
 #include <FWKit/FWHotkeys.h>
 #include <FWKit/FWManager.h>
 #include <FWKit/HTTPClient.h>
 #include <FWKit/HTTPTransport.h>
-#include <FWKit/HotkeyBackend.h>
-#include <FWKit/HotkeyStore.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QObject>
 #include <QStringList>

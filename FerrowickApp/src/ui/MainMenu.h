@@ -1,7 +1,6 @@
 #pragma once
 
-#include <FWKit/FWHotkeyAction.h>
-#include <FWKit/FWKeyCombo.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QKeySequence>
 #include <QMenu>
