@@ -1,7 +1,7 @@
 // The stored shortcut configuration: the settings file is user-writable, so its JSON is untrusted.
 #include "FuzzInput.h"
 
-#include <FWKit/FWHotkeyConfiguration.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,9 +2,7 @@
 // the language list, each from the same untrusted body.
 #include "FuzzInput.h"
 
-#include <FWKit/Batch.h>
-#include <FWKit/JSONDecoding.h>
-#include <FWKit/ResultRecord.h>
+#include <FWKit/Records.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>

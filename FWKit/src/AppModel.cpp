@@ -1,6 +1,6 @@
 #include <FWKit/AppModel.h>
 #include <FWKit/Clipboard.h>
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QUrl>
 

@@ -4,7 +4,7 @@
 #include "FakeManager.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QRegularExpression>
 #include <QSignalSpy>

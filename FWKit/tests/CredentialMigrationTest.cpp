@@ -1,7 +1,7 @@
 #include "FakeCredentialStore.h"
 #include "FakePreferences.h"
 
-#include <FWKit/CredentialMigration.h>
+#include <FWKit/Credentials.h>
 
 #include <QTest>
 

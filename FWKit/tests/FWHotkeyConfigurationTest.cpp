@@ -1,4 +1,4 @@
-#include <FWKit/FWHotkeyConfiguration.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QTest>
 

@@ -1,9 +1,8 @@
 #include "FWTestSupport.h"
 #include "FakeTransport.h"
 
-#include <FWKit/Batch.h>
 #include <FWKit/HTTPClient.h>
-#include <FWKit/ResultRecord.h>
+#include <FWKit/Records.h>
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "FakePreferences.h"
 
-#include <FWKit/HotkeyStore.h>
+#include <FWKit/FWHotkeys.h>
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include <FWKit/KeychainCredentialStore.h>
+#include <FWKit/Credentials.h>
 
 #include <QTest>
 

@@ -4,7 +4,7 @@
 #include "update/UpdateController.h"
 #include "update/UpdaterActivation.h"
 
-#include <FWKit/CredentialMigration.h>
+#include <FWKit/Credentials.h>
 #include <FWKit/HTTPClient.h>
 
 #include <QCoreApplication>

@@ -5,12 +5,11 @@
 #include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/FWHotkeyRef.h>
+#include <FWKit/Credentials.h>
 #include <FWKit/FWHotkeys.h>
 #include <FWKit/FWManager.h>
 #include <FWKit/HTTPClient.h>
-#include <FWKit/HotkeyStore.h>
-#include <FWKit/KeychainCredentialStore.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QObject>
 #include <QStringList>

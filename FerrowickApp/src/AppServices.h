@@ -2,15 +2,12 @@
 
 #include "update/UpdatePrompt.h"
 
-#include <FWKit/BrowserLaunching.h>
+#include <FWKit/Credentials.h>
+#include <FWKit/Desktop.h>
+#include <FWKit/FWHotkeys.h>
+#include <FWKit/FWManager.h>
 #include <FWKit/HTTPClient.h>
 #include <FWKit/HTTPTransport.h>
-#include <FWKit/HotkeyBackend.h>
-#include <FWKit/KeychainServicing.h>
-#include <FWKit/Notifying.h>
-#include <FWKit/PasteboardReading.h>
-#include <FWKit/PreferencesStoring.h>
-#include <FWKit/ServiceURLs.h>
 
 #include <chrono>
 #include <memory>

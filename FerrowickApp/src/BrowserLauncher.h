@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/BrowserLaunching.h>
+#include <FWKit/Desktop.h>
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/Notifying.h>
+#include <FWKit/Desktop.h>
 
 #include <QCoro/QCoroTask>
 #include <QDBusConnection>

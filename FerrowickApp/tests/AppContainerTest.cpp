@@ -4,7 +4,7 @@
 
 #include "AppTestSupport.h"
 
-#include <FWKit/CredentialMigration.h>
+#include <FWKit/Credentials.h>
 
 #include <QSignalSpy>
 

@@ -1,6 +1,6 @@
 #include "platform/KeyMap.h"
 
-#include <FWKit/FWHotkeyConfiguration.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QTest>
 

@@ -6,7 +6,7 @@
 #include "ui/PastePanel.h"
 #include "ui/PastePanelController.h"
 
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QComboBox>
 #include <QDir>

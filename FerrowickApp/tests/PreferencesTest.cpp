@@ -1,6 +1,6 @@
 #include "platform/Preferences.h"
 
-#include <FWKit/HotkeyStore.h>
+#include <FWKit/FWHotkeys.h>
 
 #include <QFile>
 #include <QTemporaryDir>

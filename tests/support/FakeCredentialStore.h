@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/CredentialStoring.h>
+#include <FWKit/Credentials.h>
 
 #include <functional>
 

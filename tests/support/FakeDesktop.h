@@ -1,8 +1,6 @@
 #pragma once
 
-#include <FWKit/BrowserLaunching.h>
-#include <FWKit/Notifying.h>
-#include <FWKit/PasteboardReading.h>
+#include <FWKit/Desktop.h>
 
 #include <QStringList>
 

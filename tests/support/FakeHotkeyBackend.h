@@ -1,7 +1,7 @@
 #pragma once
 
-#include <FWKit/FWKeyCombo.h>
-#include <FWKit/HotkeyBackend.h>
+#include <FWKit/FWHotkeys.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QMap>
 #include <QSet>

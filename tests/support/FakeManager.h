@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/FWManaging.h>
+#include <FWKit/FWManager.h>
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/PreferencesStoring.h>
+#include <FWKit/Desktop.h>
 
 #include <QHash>
 

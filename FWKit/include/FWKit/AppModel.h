@@ -1,14 +1,10 @@
 #pragma once
 
-#include <FWKit/Batch.h>
-#include <FWKit/BrowserLaunching.h>
-#include <FWKit/CredentialStoring.h>
-#include <FWKit/FWManaging.h>
-#include <FWKit/Notifying.h>
-#include <FWKit/PasteOutcome.h>
-#include <FWKit/PasteboardReading.h>
-#include <FWKit/SettingsOutcome.h>
-#include <FWKit/ShrinkOutcome.h>
+#include <FWKit/Credentials.h>
+#include <FWKit/Desktop.h>
+#include <FWKit/FWManager.h>
+#include <FWKit/Outcomes.h>
+#include <FWKit/Records.h>
 
 #include <QCoro/QCoroTask>
 #include <QList>

@@ -2,7 +2,7 @@
 
 #include <FWKit/FWError.h>
 #include <FWKit/HTTPTransport.h>
-#include <FWKit/JSONDecoding.h>
+#include <FWKit/Records.h>
 
 #include <QCoro/QCoroTask>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/FWKeyCombo.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QKeySequence>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/PasteboardReading.h>
+#include <FWKit/Desktop.h>
 
 namespace Ferrowick {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/KeychainServicing.h>
+#include <FWKit/Credentials.h>
 
 #include <QList>
 #include <QObject>

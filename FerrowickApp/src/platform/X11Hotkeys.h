@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/HotkeyBackend.h>
+#include <FWKit/FWHotkeys.h>
 
 #include <QAbstractNativeEventFilter>
 

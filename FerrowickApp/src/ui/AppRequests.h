@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FWKit/FWHotkeyConfiguration.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QCoro/QCoroTask>
 #include <QObject>

@@ -3,8 +3,7 @@
 #include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/FWHotkeyAction.h>
-#include <FWKit/FWKeyCombo.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QKeySequence>
 #include <QMenu>

@@ -1,6 +1,6 @@
 #include "ui/PasteForm.h"
 
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QComboBox>
 #include <QDialog>

@@ -3,8 +3,8 @@
 #include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/Notifying.h>
-#include <FWKit/PasteOutcome.h>
+#include <FWKit/Desktop.h>
+#include <FWKit/Outcomes.h>
 
 #include <QCoro/QCoroTask>
 #include <QDialog>

@@ -3,7 +3,7 @@
 #include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/Notifying.h>
+#include <FWKit/Desktop.h>
 
 #include <QtGlobal>
 

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <FWKit/FWHotkeyAction.h>
-#include <FWKit/FWHotkeyConfiguration.h>
-#include <FWKit/FWKeyCombo.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 
 #include "ui/RecorderView.h"
 
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
 #include <QApplication>
 #include <QHBoxLayout>

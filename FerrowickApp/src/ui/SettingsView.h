@@ -3,10 +3,8 @@
 #include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
-#include <FWKit/CredentialStoring.h>
-#include <FWKit/FWHotkeyAction.h>
-#include <FWKit/FWHotkeyConfiguration.h>
-#include <FWKit/FWKeyCombo.h>
+#include <FWKit/Credentials.h>
+#include <FWKit/HotkeyConfiguration.h>
 
 #include <QWidget>
 

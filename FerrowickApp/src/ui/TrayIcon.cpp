@@ -2,7 +2,7 @@
 
 #include "DebugLog.h"
 
-#include <FWKit/Notifying.h>
+#include <FWKit/Desktop.h>
 
 #include <QCursor>
 #include <QMenu>

@@ -1,6 +1,6 @@
 #include "Appcast.h"
 
-#include <FWKit/HTTPRequest.h>
+#include <FWKit/HTTPTransport.h>
 
 #include <QXmlStreamReader>
 

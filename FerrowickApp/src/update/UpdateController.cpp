@@ -4,7 +4,7 @@
 #include "UpdatePrompt.h"
 
 #include <FWKit/HTTPClient.h>
-#include <FWKit/HTTPRequest.h>
+#include <FWKit/HTTPTransport.h>
 
 using namespace Qt::StringLiterals;
 

@@ -3,9 +3,8 @@
 #include "Appcast.h"
 #include "WallClockTimer.h"
 
-#include <FWKit/BrowserLaunching.h>
+#include <FWKit/Desktop.h>
 #include <FWKit/HTTPTransport.h>
-#include <FWKit/PreferencesStoring.h>
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>

@@ -1,8 +1,8 @@
-#include <FWKit/NoticeCopy.h>
+#include <FWKit/Outcomes.h>
 
-namespace FWKit::NoticeCopy {
+namespace FWKit {
 
-QString formatted(const QString &format, const QString &argument)
+QString NoticeCopy::formatted(const QString &format, const QString &argument)
 {
     // replace() never searches the text it has inserted, so an argument holding "%@" stays as it
     // is.
@@ -11,4 +11,4 @@ QString formatted(const QString &format, const QString &argument)
     return result;
 }
 
-} // namespace FWKit::NoticeCopy
+} // namespace FWKit

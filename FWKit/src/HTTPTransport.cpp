@@ -1,4 +1,4 @@
-#include <FWKit/HTTPRequest.h>
+#include <FWKit/HTTPTransport.h>
 
 #include <algorithm>
 

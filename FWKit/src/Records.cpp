@@ -1,4 +1,7 @@
-#include <FWKit/ResultRecord.h>
+#include <FWKit/Records.h>
+
+#include <QJsonDocument>
+#include <QJsonParseError>
 
 namespace FWKit {
 
@@ -15,6 +18,16 @@ std::expected<std::optional<QString>, QString> optionalString(
     return std::optional<QString>(value.toString());
 }
 } // namespace
+
+std::expected<Batch, QString> Batch::fromJson(const QJsonValue &value)
+{
+    if (!value.isObject())
+        return std::unexpected(QStringLiteral("expected a batch object"));
+    const QJsonValue name = value.toObject().value(QLatin1String("batch"));
+    if (!name.isString())
+        return std::unexpected(QStringLiteral("\"batch\" is missing or not a string"));
+    return Batch { name.toString() };
+}
 
 std::expected<detail::ResultFields, QString> detail::decodeResultFields(const QJsonValue &value)
 {
@@ -41,6 +54,27 @@ QJsonObject detail::encodeResultFields(const ResultFields &fields)
     if (fields.result)
         object.insert(QStringLiteral("result"), *fields.result);
     return object;
+}
+
+std::expected<QJsonValue, QString> JSONDecoding::parse(const QByteArray &body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::unexpected(
+            QStringLiteral("not JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset));
+    if (document.isArray())
+        return QJsonValue(document.array());
+    if (document.isObject())
+        return QJsonValue(document.object());
+    return std::unexpected(QStringLiteral("not a JSON object or array"));
+}
+
+std::expected<QString, QString> JSONDecoding::decodeString(const QJsonValue &value)
+{
+    if (!value.isString())
+        return std::unexpected(QStringLiteral("expected a string"));
+    return value.toString();
 }
 
 } // namespace FWKit

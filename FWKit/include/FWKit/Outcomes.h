@@ -1,0 +1,177 @@
+#pragma once
+
+// How the user's actions ended and what the user is told: ShrinkOutcome, PasteOutcome,
+// SettingsOutcome, and the NoticeCopy texts.
+
+#include <QString>
+
+#include <cstddef>
+#include <utility>
+
+namespace FWKit {
+
+namespace detail {
+
+// The payload of an outcome: kept exactly as given, and equal to another when the two are
+// canonically equivalent in Unicode, so the outcomes can default their equality.
+struct OutcomeText
+{
+    QString value;
+
+    friend bool operator==(const OutcomeText &a, const OutcomeText &b)
+    {
+        return a.value == b.value ||
+            a.value.normalized(QString::NormalizationForm_C) ==
+            b.value.normalized(QString::NormalizationForm_C);
+    }
+};
+
+// How the log writes a case: its name, and the label of its payload (none for a case without).
+struct CaseName
+{
+    const char *name;
+    const char *payloadLabel;
+};
+
+// What the outcomes share: one of a few cases, and the text that some of them carry. Cases holds
+// the enum Kind and, in its order, the names of its cases.
+template<typename Cases>
+class Outcome
+{
+public:
+    using Kind = typename Cases::Kind;
+
+    Kind kind() const { return m_kind; }
+
+    // Case and payload for the log: "copied(url: https://x/y)", "saved(login: bob)", "needsLogin".
+    QString debugDescription() const
+    {
+        const auto [name, label] = Cases::names[static_cast<std::size_t>(m_kind)];
+        if (!label)
+            return QString::fromLatin1(name);
+        return QString::fromLatin1(name) + u'(' + QString::fromLatin1(label) +
+            QStringLiteral(": ") + m_text.value + u')';
+    }
+
+    // Same case, and payloads equal up to Unicode canonical equivalence.
+    friend bool operator==(const Outcome &, const Outcome &) = default;
+
+protected:
+    Outcome(Kind kind, QString text)
+        : m_kind(kind)
+        , m_text { std::move(text) }
+    {
+    }
+
+    // The payload when the outcome is of that case; empty for the other cases.
+    QString payload(Kind of) const { return m_kind == of ? m_text.value : QString(); }
+
+private:
+    Kind m_kind;
+    OutcomeText m_text;
+};
+
+struct ShrinkCases
+{
+    enum class Kind { Copied, Failed, InvalidClipboard };
+    static constexpr CaseName names[] { { "copied", "url" }, { "failed", "message" },
+        { "invalidClipboard", nullptr } };
+};
+
+struct PasteCases
+{
+    enum class Kind { Copied, Failed, NeedsLogin };
+    static constexpr CaseName names[] { { "copied", "url" }, { "failed", "message" },
+        { "needsLogin", nullptr } };
+};
+
+struct SettingsCases
+{
+    enum class Kind { Saved, MissingFields, SaveFailed };
+    static constexpr CaseName names[] { { "saved", "login" }, { "missingFields", nullptr },
+        { "saveFailed", nullptr } };
+};
+
+} // namespace detail
+
+// How the new-shrink flow ended.
+class ShrinkOutcome : public detail::Outcome<detail::ShrinkCases>
+{
+public:
+    // The short link is on the clipboard.
+    static ShrinkOutcome copied(QString url) { return { Kind::Copied, std::move(url) }; }
+    // The request failed or the answer had no link; the message is shown to the user.
+    static ShrinkOutcome failed(QString message) { return { Kind::Failed, std::move(message) }; }
+    // The clipboard held no usable web link; nothing was sent.
+    static ShrinkOutcome invalidClipboard() { return { Kind::InvalidClipboard, {} }; }
+
+    // The link of copied; empty for the other cases.
+    QString url() const { return payload(Kind::Copied); }
+    // The message of failed; empty for the other cases.
+    QString message() const { return payload(Kind::Failed); }
+
+private:
+    using Outcome::Outcome;
+};
+
+// How the paste flow ended.
+class PasteOutcome : public detail::Outcome<detail::PasteCases>
+{
+public:
+    // The paste was created; its URL is on the clipboard.
+    static PasteOutcome copied(QString url) { return { Kind::Copied, std::move(url) }; }
+    // The input was incomplete or the service refused or failed; the message is shown.
+    static PasteOutcome failed(QString message) { return { Kind::Failed, std::move(message) }; }
+    // No login and password are stored; nothing was sent.
+    static PasteOutcome needsLogin() { return { Kind::NeedsLogin, {} }; }
+
+    // The URL of copied; empty for the other cases.
+    QString url() const { return payload(Kind::Copied); }
+    // The message of failed; empty for the other cases.
+    QString message() const { return payload(Kind::Failed); }
+
+private:
+    using Outcome::Outcome;
+};
+
+// How saving the login and password ended.
+class SettingsOutcome : public detail::Outcome<detail::SettingsCases>
+{
+public:
+    // Both values were stored; the login as entered.
+    static SettingsOutcome saved(QString login) { return { Kind::Saved, std::move(login) }; }
+    // The login or the password was empty; nothing was stored.
+    static SettingsOutcome missingFields() { return { Kind::MissingFields, {} }; }
+    // The credential store refused at least one of the two values.
+    static SettingsOutcome saveFailed() { return { Kind::SaveFailed, {} }; }
+
+    // The login of saved; empty for the other cases.
+    QString login() const { return payload(Kind::Saved); }
+
+private:
+    using Outcome::Outcome;
+};
+
+// The user-visible notice texts. They are fixed (not localised) and used exactly as written;
+// the small differences between them (url/URL, full stops) are part of the wording.
+namespace NoticeCopy {
+
+inline const QString title = QStringLiteral("Notice");
+inline const QString invalidURL = QStringLiteral("You do not have a valid URL in your clipboard");
+inline const QString apiIssue = QStringLiteral("There was an issue contacting the API");
+// Format: "%@" is the short link.
+inline const QString shrinkCopied =
+    QStringLiteral("The url has been copied to your clipboard\n\n%@");
+inline const QString missingFields = QStringLiteral("Please fill out all the required fields.");
+// Format: "%@" is the paste's URL.
+inline const QString pasteCopied =
+    QStringLiteral("The URL for the paste has been copied to your clipboard.\n\n%@");
+// Format: "%@" is the login.
+inline const QString prefsSaved = QStringLiteral("%@, your preferences have been saved.");
+
+// Replaces "%@" in the format with the argument, verbatim. The argument is never read as a
+// format itself, so a link full of percent-escapes comes out unchanged.
+QString formatted(const QString &format, const QString &argument);
+
+} // namespace NoticeCopy
+} // namespace FWKit
