@@ -15,6 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace Ferrowick;
 using FWKit::AppModel;
 
@@ -32,7 +34,7 @@ void quitOnTermination(QApplication &app)
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
         char signal = 0;
         if (::read(signalPipe[1], &signal, 1) == 1)
-            DebugLog::note(QStringLiteral("quit: signal %1").arg(int(signal)));
+            DebugLog::note(u"quit: signal %1"_s.arg(int(signal)));
         app.quit();
     });
     struct sigaction action = {};
@@ -49,7 +51,7 @@ void quitOnTermination(QApplication &app)
 
 QIcon statusIcon()
 {
-    const std::optional<QIcon> icon = TrayIcon::load(QStringLiteral(":/icons/wick-mini-bw.svg"));
+    const std::optional<QIcon> icon = TrayIcon::load(u":/icons/wick-mini-bw.svg"_s);
     if (!icon)
         qFatal(
             "Missing wick-mini-bw status icon in bundle (or Qt's SVG plugins are not installed)");
@@ -61,14 +63,14 @@ QIcon statusIcon()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ferrowick"));
-    QApplication::setOrganizationName(QStringLiteral("Ferrowick"));
-    QApplication::setApplicationVersion(QStringLiteral(FERROWICK_VERSION));
+    QApplication::setApplicationName(u"Ferrowick"_s);
+    QApplication::setOrganizationName(u"Ferrowick"_s);
+    QApplication::setApplicationVersion(QString::fromUtf8(FERROWICK_VERSION));
     QApplication::setDesktopFileName(AppContainer::serviceID);
     QApplication::setQuitOnLastWindowClosed(false);
     // Outside a desktop environment Qt knows no icon theme; the menu's and settings' icons then
     // come from Adwaita where it is installed.
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    QIcon::setFallbackThemeName(u"Adwaita"_s);
     quitOnTermination(app);
 
     SingleInstance instance;

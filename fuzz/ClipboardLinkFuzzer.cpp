@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 using namespace FWKit;
 using FWFuzz::check;
 using FWFuzz::visible;
@@ -59,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::optional<QString> link = Clipboard::validatedURLString(text);
 
     // Surrounding white space never decides: the same text inside more of it gets the same answer.
-    const QString padded = QStringLiteral(" \t\u00a0\u2028") + text + QStringLiteral("\r\n\u3000");
+    const QString padded = u" \t\u00a0\u2028"_s + text + u"\r\n\u3000"_s;
     check(Clipboard::validatedURLString(padded) == link, "white space around the text is ignored",
         visible(text));
     if (!link)

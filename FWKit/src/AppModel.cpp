@@ -7,11 +7,13 @@
 #include <cmath>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 namespace {
 
-const QString siteDomain = QStringLiteral("ferrowick.app");
+const QString siteDomain = u"ferrowick.app"_s;
 
 // Truncated to whole nanoseconds before rounding up to milliseconds, so that the noise of a double
 // (2.007 s * 1000 is 2007.0000000000002) does not add a millisecond.
@@ -31,8 +33,7 @@ int pollingMilliseconds(std::chrono::duration<double> interval)
 std::optional<QUrl> userPage(const QString &login, const QString &subPath)
 {
     const QString suffix = QLatin1Char('.') + siteDomain;
-    const QUrl url(
-        QStringLiteral("https://") + login + suffix + QLatin1Char('/') + subPath, QUrl::StrictMode);
+    const QUrl url(u"https://"_s + login + suffix + QLatin1Char('/') + subPath, QUrl::StrictMode);
     if (!url.isValid())
         return std::nullopt;
     // Compared in the ASCII form, as Qt normalises it (case, IDNA).
@@ -185,7 +186,7 @@ SettingsOutcome AppModel::saveCredentials(const QString &login, const QString &p
 SettingsOutcome AppModel::signIn(const QString &login, const QString &password)
 {
     SettingsOutcome outcome = saveCredentials(login, password);
-    if (outcome.kind() == SettingsOutcome::Kind::Saved) {
+    if (outcome.kind() == SettingsOutcome::Kind::saved) {
         startPolling(pollingInterval);
         refreshBatches();
     }
@@ -215,7 +216,7 @@ bool AppModel::openUserPage(const QString &subPath)
 
 bool AppModel::newBatch()
 {
-    return openUserPage(QStringLiteral("upload"));
+    return openUserPage(u"upload"_s);
 }
 
 bool AppModel::openBatch(const Batch &batch)
@@ -225,7 +226,7 @@ bool AppModel::openBatch(const Batch &batch)
 
 void AppModel::openFerrowick()
 {
-    const QUrl site(QStringLiteral("https://") + siteDomain + QLatin1Char('/'), QUrl::StrictMode);
+    const QUrl site(u"https://"_s + siteDomain + QLatin1Char('/'), QUrl::StrictMode);
     if (site.isValid())
         m_browser.open(site);
 }

@@ -6,11 +6,13 @@
 
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 namespace {
-const QString loginAccount = QStringLiteral("login");
-const QString passwordAccount = QStringLiteral("password");
+const QString loginAccount = u"login"_s;
+const QString passwordAccount = u"password"_s;
 } // namespace
 
 KeychainCredentialStore::KeychainCredentialStore(KeychainServicing &service, QString serviceID)

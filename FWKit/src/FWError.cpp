@@ -1,18 +1,20 @@
 #include <FWKit/FWError.h>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 QString FWError::errorDescription() const
 {
     switch (m_kind) {
-    case Kind::Transport:
-    case Kind::HttpStatus:
-    case Kind::Decoding:
-        return QStringLiteral("There was an issue contacting the API");
-    case Kind::Validation:
+    case Kind::transport:
+    case Kind::httpStatus:
+    case Kind::decoding:
+        return u"There was an issue contacting the API"_s;
+    case Kind::validation:
         return m_text;
-    case Kind::NotAuthenticated:
-        return QStringLiteral("Please set your login and password in Settings.");
+    case Kind::notAuthenticated:
+        return u"Please set your login and password in Settings."_s;
     }
     Q_UNREACHABLE();
 }
@@ -20,16 +22,16 @@ QString FWError::errorDescription() const
 QString FWError::debugDescription() const
 {
     switch (m_kind) {
-    case Kind::Transport:
-        return QStringLiteral("transport(%1)").arg(m_text);
-    case Kind::HttpStatus:
-        return QStringLiteral("httpStatus(%1)").arg(m_status);
-    case Kind::Decoding:
-        return QStringLiteral("decoding(%1)").arg(m_text);
-    case Kind::Validation:
-        return QStringLiteral("validation(%1)").arg(m_text);
-    case Kind::NotAuthenticated:
-        return QStringLiteral("notAuthenticated");
+    case Kind::transport:
+        return u"transport(%1)"_s.arg(m_text);
+    case Kind::httpStatus:
+        return u"httpStatus(%1)"_s.arg(m_status);
+    case Kind::decoding:
+        return u"decoding(%1)"_s.arg(m_text);
+    case Kind::validation:
+        return u"validation(%1)"_s.arg(m_text);
+    case Kind::notAuthenticated:
+        return u"notAuthenticated"_s;
     }
     Q_UNREACHABLE();
 }

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 namespace {
@@ -22,9 +24,9 @@ QUrl overridden(const char *variable, const QUrl &fallback)
 ServiceURLs ServiceURLs::production()
 {
     static const ServiceURLs urls {
-        QUrl(QStringLiteral("https://shrink.ferrowick.app/api/")),
-        QUrl(QStringLiteral("https://paste.ferrowick.app/api/")),
-        QUrl(QStringLiteral("https://ferrowick.app/api/")),
+        QUrl(u"https://shrink.ferrowick.app/api/"_s),
+        QUrl(u"https://paste.ferrowick.app/api/"_s),
+        QUrl(u"https://ferrowick.app/api/"_s),
     };
     return urls;
 }
@@ -69,25 +71,22 @@ QCoro::Task<bool> FWManager::isLoginDefined()
 
 QCoro::Task<std::expected<ShrinkResult, FWError>> FWManager::shrink(QString url)
 {
-    const HTTPClient::Fields fields { { QStringLiteral("url"), url } };
-    return m_client.postFormJSON<ShrinkResult>(
-        endpoint(m_urls.shrinkAPI, { QStringLiteral("shrink") }), fields);
+    const HTTPClient::Fields fields { { u"url"_s, url } };
+    return m_client.postFormJSON<ShrinkResult>(endpoint(m_urls.shrinkAPI, { u"shrink"_s }), fields);
 }
 
 QCoro::Task<std::expected<PasteResult, FWError>> FWManager::paste(QString text, QString language)
 {
     const HTTPClient::Fields fields {
-        { QStringLiteral("language"), language },
-        { QStringLiteral("paste"), text },
+        { u"language"_s, language },
+        { u"paste"_s, text },
     };
-    return m_client.postFormJSON<PasteResult>(
-        endpoint(m_urls.pasteAPI, { QStringLiteral("paste") }), fields);
+    return m_client.postFormJSON<PasteResult>(endpoint(m_urls.pasteAPI, { u"paste"_s }), fields);
 }
 
 QCoro::Task<std::expected<QList<QString>, FWError>> FWManager::validPasteLanguages()
 {
-    return m_client.getJSON<QList<QString>>(
-        endpoint(m_urls.pasteAPI, { QStringLiteral("valid_languages") }));
+    return m_client.getJSON<QList<QString>>(endpoint(m_urls.pasteAPI, { u"valid_languages"_s }));
 }
 
 namespace {
@@ -107,14 +106,14 @@ QCoro::Task<std::expected<AuthResult, FWError>> FWManager::authenticate()
     const QByteArray token =
         (stored.login + QLatin1Char(':') + stored.password).toUtf8().toBase64();
     const HTTPClient::Headers headers {
-        { QStringLiteral("Authorization"), QStringLiteral("Basic ") + QString::fromLatin1(token) },
+        { u"Authorization"_s, u"Basic "_s + QString::fromLatin1(token) },
     };
     const HTTPClient::Fields fields {
-        { QStringLiteral("login"), stored.login },
-        { QStringLiteral("password"), stored.password },
+        { u"login"_s, stored.login },
+        { u"password"_s, stored.password },
     };
     return m_client.postFormJSON<AuthResult>(
-        endpoint(m_urls.ferroWickAPI, { QStringLiteral("authenticate") }), fields, headers);
+        endpoint(m_urls.ferroWickAPI, { u"authenticate"_s }), fields, headers);
 }
 
 QCoro::Task<std::expected<QList<Batch>, FWError>> FWManager::batches()
@@ -128,10 +127,10 @@ QCoro::Task<std::expected<QList<Batch>, FWError>> FWManager::batches()
     // are host-name labels.
     if (stored.login == QLatin1String(".") || stored.login == QLatin1String(".."))
         return failed<QList<Batch>>(FWError::validation(
-            QStringLiteral("The login \"%1\" is not a valid account name.").arg(stored.login)));
+            u"The login \"%1\" is not a valid account name."_s.arg(stored.login)));
 
     return m_client.getJSON<QList<Batch>>(
-        endpoint(m_urls.ferroWickAPI, { QStringLiteral("list"), stored.login }));
+        endpoint(m_urls.ferroWickAPI, { u"list"_s, stored.login }));
 }
 
 } // namespace FWKit

@@ -11,6 +11,8 @@
 #include <limits>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 const char *hotkeyActionName(FWHotkeyAction action)
@@ -62,7 +64,7 @@ QString FWKeyCombo::displayString() const
         if (code == keyCode)
             return text + QLatin1String(name);
     }
-    return text + QStringLiteral("key#") + QString::number(keyCode);
+    return text + u"key#"_s + QString::number(keyCode);
 }
 
 namespace {
@@ -81,14 +83,14 @@ std::optional<std::uint32_t> decodeUInt32(const QJsonValue &value)
 std::expected<FWKeyCombo, QString> decodeCombo(const QJsonValue &value)
 {
     if (!value.isObject())
-        return std::unexpected(QStringLiteral("expected a combo object"));
+        return std::unexpected(u"expected a combo object"_s);
     const QJsonObject object = value.toObject();
     const auto keyCode = decodeUInt32(object.value(QLatin1String("keyCode")));
     if (!keyCode)
-        return std::unexpected(QStringLiteral("keyCode is not an unsigned 32-bit integer"));
+        return std::unexpected(u"keyCode is not an unsigned 32-bit integer"_s);
     const auto modifiers = decodeUInt32(object.value(QLatin1String("modifiers")));
     if (!modifiers)
-        return std::unexpected(QStringLiteral("modifiers is not an unsigned 32-bit integer"));
+        return std::unexpected(u"modifiers is not an unsigned 32-bit integer"_s);
     return FWKeyCombo { *keyCode, *modifiers };
 }
 } // namespace
@@ -170,13 +172,13 @@ std::expected<FWHotkeyConfiguration, QString> FWHotkeyConfiguration::fromJson(
     if (!document)
         return std::unexpected(document.error());
     if (!document->isObject())
-        return std::unexpected(QStringLiteral("expected an object"));
+        return std::unexpected(u"expected an object"_s);
     const QJsonValue combos = document->toObject().value(QLatin1String("combos"));
     if (!combos.isArray())
-        return std::unexpected(QStringLiteral("combos is missing or not an array"));
+        return std::unexpected(u"combos is missing or not an array"_s);
     const QJsonArray pairs = combos.toArray();
     if (pairs.size() % 2 != 0)
-        return std::unexpected(QStringLiteral("combos has an odd number of elements"));
+        return std::unexpected(u"combos has an odd number of elements"_s);
 
     FWHotkeyConfiguration configuration;
     for (qsizetype i = 0; i < pairs.size(); i += 2) {
@@ -184,10 +186,10 @@ std::expected<FWHotkeyConfiguration, QString> FWHotkeyConfiguration::fromJson(
         // -1 for anything that is not an integer, which no action has.
         const auto action = hotkeyActionFromRaw(key.toInteger(-1));
         if (!action)
-            return std::unexpected(QStringLiteral("element %1: not an action").arg(i));
+            return std::unexpected(u"element %1: not an action"_s.arg(i));
         auto combo = decodeCombo(pairs.at(i + 1));
         if (!combo)
-            return std::unexpected(QStringLiteral("element %1: %2").arg(i + 1).arg(combo.error()));
+            return std::unexpected(u"element %1: %2"_s.arg(i + 1).arg(combo.error()));
         configuration.combos.insert_or_assign(*action, *combo);
     }
     return configuration;

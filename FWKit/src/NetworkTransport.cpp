@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 namespace {
@@ -99,8 +101,8 @@ QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPReq
 {
     if (!isHttpsURL(request.url)) {
         co_return std::unexpected(
-            FWError::transport(QStringLiteral("Refused to send to a non-https URL: %1")
-                                   .arg(request.url.toString(QUrl::RemoveUserInfo))));
+            FWError::transport(u"Refused to send to a non-https URL: %1"_s.arg(
+                request.url.toString(QUrl::RemoveUserInfo))));
     }
 
     QNetworkRequest networkRequest(request.url);
@@ -128,14 +130,14 @@ QCoro::Task<std::expected<HTTPResponse, FWError>> NetworkTransport::send(HTTPReq
     co_await qCoro(reply.get()).waitForFinished(std::chrono::milliseconds(-1));
 
     if (reply->error() == QNetworkReply::ContentReSendError)
-        co_return std::unexpected(FWError::transport(QStringLiteral(
-            "The request would have to be sent again (dropped connection or redirect)")));
+        co_return std::unexpected(FWError::transport(
+            u"The request would have to be sent again (dropped connection or redirect)"_s));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (reply->error() != QNetworkReply::NoError &&
         (!status.isValid() || !comesWithAnAnswer(reply->error())))
         co_return std::unexpected(FWError::transport(reply->errorString()));
     if (!status.isValid())
-        co_return std::unexpected(FWError::transport(QStringLiteral("Received non-HTTP response")));
+        co_return std::unexpected(FWError::transport(u"Received non-HTTP response"_s));
     co_return HTTPResponse { status.toInt(), reply->readAll() };
 }
 

@@ -1,5 +1,7 @@
 #include <FWKit/Outcomes.h>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 QString NoticeCopy::formatted(const QString &format, const QString &argument)
@@ -7,7 +9,7 @@ QString NoticeCopy::formatted(const QString &format, const QString &argument)
     // replace() never searches the text it has inserted, so an argument holding "%@" stays as it
     // is.
     QString result = format;
-    result.replace(QStringLiteral("%@"), argument);
+    result.replace(u"%@"_s, argument);
     return result;
 }
 

@@ -3,6 +3,8 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+using namespace Qt::StringLiterals;
+
 namespace FWKit {
 
 namespace {
@@ -14,7 +16,7 @@ std::expected<std::optional<QString>, QString> optionalString(
     if (value.isUndefined() || value.isNull())
         return std::optional<QString>();
     if (!value.isString())
-        return std::unexpected(QStringLiteral("\"%1\" is not a string").arg(key));
+        return std::unexpected(u"\"%1\" is not a string"_s.arg(key));
     return std::optional<QString>(value.toString());
 }
 } // namespace
@@ -22,21 +24,21 @@ std::expected<std::optional<QString>, QString> optionalString(
 std::expected<Batch, QString> Batch::fromJson(const QJsonValue &value)
 {
     if (!value.isObject())
-        return std::unexpected(QStringLiteral("expected a batch object"));
+        return std::unexpected(u"expected a batch object"_s);
     const QJsonValue name = value.toObject().value(QLatin1String("batch"));
     if (!name.isString())
-        return std::unexpected(QStringLiteral("\"batch\" is missing or not a string"));
+        return std::unexpected(u"\"batch\" is missing or not a string"_s);
     return Batch { name.toString() };
 }
 
 std::expected<detail::ResultFields, QString> detail::decodeResultFields(const QJsonValue &value)
 {
     if (!value.isObject())
-        return std::unexpected(QStringLiteral("expected an object"));
+        return std::unexpected(u"expected an object"_s);
     const QJsonObject object = value.toObject();
     const QJsonValue type = object.value(QLatin1String("type"));
     if (!type.isString())
-        return std::unexpected(QStringLiteral("\"type\" is missing or not a string"));
+        return std::unexpected(u"\"type\" is missing or not a string"_s);
     auto url = optionalString(object, QLatin1String("url"));
     if (!url)
         return std::unexpected(url.error());
@@ -48,11 +50,11 @@ std::expected<detail::ResultFields, QString> detail::decodeResultFields(const QJ
 
 QJsonObject detail::encodeResultFields(const ResultFields &fields)
 {
-    QJsonObject object { { QStringLiteral("type"), fields.type } };
+    QJsonObject object { { u"type"_s, fields.type } };
     if (fields.url)
-        object.insert(QStringLiteral("url"), *fields.url);
+        object.insert(u"url"_s, *fields.url);
     if (fields.result)
-        object.insert(QStringLiteral("result"), *fields.result);
+        object.insert(u"result"_s, *fields.result);
     return object;
 }
 
@@ -62,18 +64,18 @@ std::expected<QJsonValue, QString> JSONDecoding::parse(const QByteArray &body)
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError)
         return std::unexpected(
-            QStringLiteral("not JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset));
+            u"not JSON: %1 at offset %2"_s.arg(error.errorString()).arg(error.offset));
     if (document.isArray())
         return QJsonValue(document.array());
     if (document.isObject())
         return QJsonValue(document.object());
-    return std::unexpected(QStringLiteral("not a JSON object or array"));
+    return std::unexpected(u"not a JSON object or array"_s);
 }
 
 std::expected<QString, QString> JSONDecoding::decodeString(const QJsonValue &value)
 {
     if (!value.isString())
-        return std::unexpected(QStringLiteral("expected a string"));
+        return std::unexpected(u"expected a string"_s);
     return value.toString();
 }
 

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 using namespace FWKit;
@@ -25,7 +27,7 @@ bool missingOrEmpty(const std::optional<QString> &value)
 QCoro::Task<> shrinkTask(QPointer<AppContainer> container)
 {
     const ShrinkOutcome outcome = co_await container->appModel().newShrink();
-    DebugLog::note(QStringLiteral("newShrink outcome: ") + outcome.debugDescription());
+    DebugLog::note(u"newShrink outcome: "_s + outcome.debugDescription());
 }
 
 QCoro::Task<> launchRefresh(QPointer<AppContainer> container)
@@ -99,16 +101,16 @@ void AppContainer::setHotkeyConfiguration(const FWHotkeyConfiguration &configura
 
 void AppContainer::launch()
 {
-    DebugLog::note(QStringLiteral("launch: hasCredentials=") +
-        (m_incompleteCredentials ? QStringLiteral("false") : QStringLiteral("true")));
+    DebugLog::note(
+        u"launch: hasCredentials="_s + (m_incompleteCredentials ? u"false"_s : u"true"_s));
     m_hotkeyHandler = [this](FWHotkeyAction action) { dispatch(action); };
     m_hotkeyRefs = registerHotkeys(m_hotkeyConfiguration);
     // Nothing else tells the user why a shortcut does nothing.
     if (const auto bound = qsizetype(m_hotkeyConfiguration.combos.size());
         m_hotkeyRefs.size() < bound)
-        DebugLog::note(QStringLiteral("launch: %1 of %2 shortcuts could not be registered")
-                           .arg(bound - m_hotkeyRefs.size())
-                           .arg(bound));
+        DebugLog::note(
+            u"launch: %1 of %2 shortcuts could not be registered"_s.arg(bound - m_hotkeyRefs.size())
+                .arg(bound));
     launchRefresh(this);
     if (m_incompleteCredentials)
         emit settingsRequested();
@@ -132,7 +134,7 @@ bool AppContainer::applyHotkeys(const FWHotkeyConfiguration &configuration)
     if (refs.size() != qsizetype(allHotkeyActions.size()))
         return rollBack(refs);
     if (const auto saved = m_hotkeyStore.save(configuration); !saved) {
-        DebugLog::note(QStringLiteral("hotkeys: saving the configuration failed"));
+        DebugLog::note(u"hotkeys: saving the configuration failed"_s);
         return rollBack(refs);
     }
     m_hotkeyRefs = refs;
@@ -154,7 +156,7 @@ void AppContainer::checkForUpdates()
 
 void AppContainer::dispatch(FWHotkeyAction action)
 {
-    DebugLog::note(QStringLiteral("hotkey: ") + QLatin1String(hotkeyActionName(action)));
+    DebugLog::note(u"hotkey: "_s + QLatin1String(hotkeyActionName(action)));
     switch (action) {
     case FWHotkeyAction::newBatch:
         newBatch();

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <syslog.h>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick::DebugLog {
 
 namespace {
@@ -28,8 +30,8 @@ QString folderPath()
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
     // XDG says a relative value is to be ignored.
     if (!QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/Ferrowick");
+        base = QDir::homePath() + u"/.local/state"_s;
+    return base + u"/Ferrowick"_s;
 }
 
 // The log tells what the user did and when: only its owner may read it. Created private rather
@@ -74,7 +76,7 @@ class Writer
 public:
     Writer()
     {
-        m_thread.setObjectName(QStringLiteral("ferrowick debug log"));
+        m_thread.setObjectName(u"ferrowick debug log"_s);
         m_context.moveToThread(&m_thread);
         m_thread.start();
         // Lines noted up to the end of the program are written before it exits.
@@ -133,7 +135,7 @@ void note(const QString &message)
 
 QString filePath()
 {
-    return folderPath() + QStringLiteral("/debug.log");
+    return folderPath() + u"/debug.log"_s;
 }
 
 void flush()

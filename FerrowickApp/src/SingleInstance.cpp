@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 SingleInstance::SingleInstance(QDBusConnection bus, QObject *parent)
@@ -16,8 +18,7 @@ SingleInstance::SingleInstance(QDBusConnection bus, QObject *parent)
 SingleInstance::Claim SingleInstance::claim()
 {
     if (!m_bus.isConnected() || !m_bus.interface()) {
-        DebugLog::note(
-            QStringLiteral("single instance: no session bus; running without the guard"));
+        DebugLog::note(u"single instance: no session bus; running without the guard"_s);
         return Claim::unguarded;
     }
 
@@ -29,21 +30,20 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::first;
     m_bus.unregisterObject(objectPath);
     if (!reply.isValid()) {
-        DebugLog::note(QStringLiteral("single instance: the bus refused the name (") +
-            reply.error().message() + QStringLiteral("); running without the guard"));
+        DebugLog::note(u"single instance: the bus refused the name ("_s + reply.error().message() +
+            u"); running without the guard"_s);
         return Claim::unguarded;
     }
 
     const QDBusMessage call =
-        QDBusMessage::createMethodCall(busName, objectPath, appId, QStringLiteral("OpenSettings"));
+        QDBusMessage::createMethodCall(busName, objectPath, appId, u"OpenSettings"_s);
     const QDBusMessage answer = m_bus.call(call, QDBus::Block, 5'000);
     if (answer.type() == QDBusMessage::ErrorMessage) {
-        DebugLog::note(QStringLiteral("single instance: the owner of the name did not answer (") +
-            answer.errorMessage() + QStringLiteral("); running without the guard"));
+        DebugLog::note(u"single instance: the owner of the name did not answer ("_s +
+            answer.errorMessage() + u"); running without the guard"_s);
         return Claim::unguarded;
     }
-    DebugLog::note(
-        QStringLiteral("second start: asked the running Ferrowick to open its settings"));
+    DebugLog::note(u"second start: asked the running Ferrowick to open its settings"_s);
     return Claim::secondStart;
 }
 

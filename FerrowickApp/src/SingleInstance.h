@@ -7,6 +7,8 @@
 
 namespace Ferrowick {
 
+using namespace Qt::StringLiterals;
+
 // One Ferrowick per session: the first start owns the bus name app.ferrowick.Ferrowick; a later
 // start asks it to open its settings window and leaves, so two processes never fight over the
 // shortcuts. Only an owner that answers makes a start a second one: a bus that refuses the name
@@ -30,7 +32,7 @@ public:
     };
 
     static inline const QString busName = appId;
-    static inline const QString objectPath = QStringLiteral("/app/ferrowick/Ferrowick");
+    static inline const QString objectPath = u"/app/ferrowick/Ferrowick"_s;
 
     explicit SingleInstance(
         QDBusConnection bus = QDBusConnection::sessionBus(), QObject *parent = nullptr);

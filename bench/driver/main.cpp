@@ -37,6 +37,8 @@
 #include <cstdio>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 using namespace Ferrowick;
 
 namespace {
@@ -70,10 +72,10 @@ bool waitFor(const std::function<bool()> &condition)
 // "Rss" and "Pss" of /proc/self/smaps_rollup, in kB.
 QString memory()
 {
-    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
+    QFile rollup(u"/proc/self/smaps_rollup"_s);
     if (!rollup.open(QIODevice::ReadOnly))
-        return QStringLiteral("rss_kb=- pss_kb=-");
-    QString rss = QStringLiteral("-"), pss = QStringLiteral("-");
+        return u"rss_kb=- pss_kb=-"_s;
+    QString rss = u"-"_s, pss = u"-"_s;
     for (const QByteArray &line : rollup.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() >= 2 && fields[0] == "Rss:")
@@ -81,7 +83,7 @@ QString memory()
         else if (fields.size() >= 2 && fields[0] == "Pss:")
             pss = QString::fromLatin1(fields[1]);
     }
-    return QStringLiteral("rss_kb=%1 pss_kb=%2").arg(rss, pss);
+    return u"rss_kb=%1 pss_kb=%2"_s.arg(rss, pss);
 }
 
 QString option(const QStringList &arguments, const QString &name, const QString &fallback = {})
@@ -93,11 +95,11 @@ QString option(const QStringList &arguments, const QString &name, const QString 
 int pasteCommand(const QStringList &arguments)
 {
     QList<long> checkpoints;
-    for (const QString &point : option(arguments, QStringLiteral("--checkpoints")).split(u','))
+    for (const QString &point : option(arguments, u"--checkpoints"_s).split(u','))
         checkpoints << point.toLong();
-    const QString expect = option(arguments, QStringLiteral("--expect"));
+    const QString expect = option(arguments, u"--expect"_s);
     if (checkpoints.isEmpty() || checkpoints.last() <= 0 || expect.isEmpty())
-        fail(QStringLiteral("paste: --checkpoints N,... and --expect PREFIX are needed"));
+        fail(u"paste: --checkpoints N,... and --expect PREFIX are needed"_s);
 
     // As main() sets the process up, without the tray, the shortcuts and polling.
     DesktopServices desktop;
@@ -107,7 +109,7 @@ int pasteCommand(const QStringList &arguments)
         PastePanelController controller(container.appModel(), container, desktop.notifier());
         auto *fade = controller.panel()->findChild<QPropertyAnimation *>();
         if (!fade)
-            fail(QStringLiteral("the panel has no fade animation"));
+            fail(u"the panel has no fade animation"_s);
         fade->setDuration(0);
 
         std::printf("pastes=0 %s\n", qPrintable(memory()));
@@ -116,19 +118,19 @@ int pasteCommand(const QStringList &arguments)
             controller.open();
             PasteForm *form = controller.form();
             form->textArea()->setPlainText(
-                QStringLiteral("bench paste %1\nint main() { return 0; }\n").arg(round));
+                u"bench paste %1\nint main() { return 0; }\n"_s.arg(round));
             // The first form loads the languages; later ones find them in the container.
             if (!waitFor([form] { return form->language().has_value(); }))
-                fail(QStringLiteral("round %1: no languages").arg(round));
+                fail(u"round %1: no languages"_s.arg(round));
             form->submit();
             if (!waitFor([form] { return form->sheet() != nullptr; }))
-                fail(QStringLiteral("round %1: no result sheet").arg(round));
+                fail(u"round %1: no result sheet"_s.arg(round));
             const QString copied = QGuiApplication::clipboard()->text();
             if (!copied.startsWith(expect))
-                fail(QStringLiteral("round %1: the clipboard holds '%2'").arg(round).arg(copied));
+                fail(u"round %1: the clipboard holds '%2'"_s.arg(round).arg(copied));
             form->sheet()->accept();
             if (!waitFor([&controller] { return !controller.isVisible(); }))
-                fail(QStringLiteral("round %1: the panel stayed open").arg(round));
+                fail(u"round %1: the panel stayed open"_s.arg(round));
             if (checkpoints.contains(round)) {
                 std::printf("pastes=%ld %s\n", round, qPrintable(memory()));
                 std::fflush(stdout);
@@ -175,14 +177,14 @@ QCoro::Task<> runRoundTrips(FWKit::NetworkTransport &transport, QUrl url, QByteA
 
 int roundtripCommand(const QStringList &arguments)
 {
-    const QUrl url(option(arguments, QStringLiteral("--url")));
-    const QString link = option(arguments, QStringLiteral("--link"));
-    const long count = option(arguments, QStringLiteral("--count"), QStringLiteral("200")).toLong();
-    const QString samples = option(arguments, QStringLiteral("--samples"));
+    const QUrl url(option(arguments, u"--url"_s));
+    const QString link = option(arguments, u"--link"_s);
+    const long count = option(arguments, u"--count"_s, u"200"_s).toLong();
+    const QString samples = option(arguments, u"--samples"_s);
     if (!url.isValid() || link.isEmpty() || samples.isEmpty())
-        fail(QStringLiteral("roundtrip: --url, --link and --samples are needed"));
+        fail(u"roundtrip: --url, --link and --samples are needed"_s);
     FWKit::NetworkTransport transport(FWKit::NetworkTransport::extraAuthoritiesFromEnvironment());
-    const QByteArray body = FWKit::HTTPClient::formBody({ { QStringLiteral("url"), link } });
+    const QByteArray body = FWKit::HTTPClient::formBody({ { u"url"_s, link } });
     int status = 2;
     runRoundTrips(transport, url, body, count, samples, status);
     QApplication::exec();
@@ -194,8 +196,8 @@ int roundtripCommand(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ferrowick"));
-    QApplication::setOrganizationName(QStringLiteral("Ferrowick"));
+    QApplication::setApplicationName(u"Ferrowick"_s);
+    QApplication::setOrganizationName(u"Ferrowick"_s);
     QApplication::setDesktopFileName(AppContainer::serviceID);
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList arguments = QApplication::arguments();
@@ -203,5 +205,5 @@ int main(int argc, char *argv[])
         return pasteCommand(arguments);
     if (arguments.size() >= 2 && arguments[1] == u"roundtrip")
         return roundtripCommand(arguments);
-    fail(QStringLiteral("usage: bench-driver paste|roundtrip ..."));
+    fail(u"usage: bench-driver paste|roundtrip ..."_s);
 }

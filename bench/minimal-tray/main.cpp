@@ -6,13 +6,15 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QMenu menu;
-    menu.addAction(QStringLiteral("Quit"), &app, &QCoreApplication::quit);
-    QSystemTrayIcon tray(QIcon(QStringLiteral(":/icons/wick-mini-bw.svg")));
+    menu.addAction(u"Quit"_s, &app, &QCoreApplication::quit);
+    QSystemTrayIcon tray(QIcon(u":/icons/wick-mini-bw.svg"_s));
     tray.setContextMenu(&menu);
     tray.show();
     return app.exec();

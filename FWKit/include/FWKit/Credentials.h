@@ -16,6 +16,8 @@
 
 namespace FWKit {
 
+using namespace Qt::StringLiterals;
+
 // The user's login and password. Reads answer "nothing stored" for every kind of failure;
 // writes report success as a flag.
 class CredentialStoring
@@ -32,17 +34,17 @@ public:
 // Attribute names and values understood by every KeychainServicing. The adapter maps them onto
 // its secret store.
 namespace KeychainAttribute {
-inline const QString itemClass = QStringLiteral("class");
-inline const QString service = QStringLiteral("service");
-inline const QString account = QStringLiteral("account");
-inline const QString valueData = QStringLiteral("valueData"); // QByteArray
-inline const QString accessible = QStringLiteral("accessible");
-inline const QString returnData = QStringLiteral("returnData"); // bool
-inline const QString matchLimit = QStringLiteral("matchLimit");
+inline const QString itemClass = u"class"_s;
+inline const QString service = u"service"_s;
+inline const QString account = u"account"_s;
+inline const QString valueData = u"valueData"_s; // QByteArray
+inline const QString accessible = u"accessible"_s;
+inline const QString returnData = u"returnData"_s; // bool
+inline const QString matchLimit = u"matchLimit"_s;
 
-inline const QString genericPassword = QStringLiteral("genericPassword");
-inline const QString accessibleAfterFirstUnlock = QStringLiteral("afterFirstUnlock");
-inline const QString matchLimitOne = QStringLiteral("one");
+inline const QString genericPassword = u"genericPassword"_s;
+inline const QString accessibleAfterFirstUnlock = u"afterFirstUnlock"_s;
+inline const QString matchLimitOne = u"one"_s;
 } // namespace KeychainAttribute
 
 // Status codes follow the keychain's: 0 is success, any other value a failure.
@@ -93,8 +95,8 @@ private:
 // into the credential store, and leave the preferences only once the store has them.
 namespace CredentialMigration {
 
-inline const QString legacyLoginKey = QStringLiteral("login");
-inline const QString legacyPasswordKey = QStringLiteral("password");
+inline const QString legacyLoginKey = u"login"_s;
+inline const QString legacyPasswordKey = u"password"_s;
 
 // Copies each legacy value the store lacks, verified by reading it back, then removes both legacy
 // keys. A copy that does not read back leaves the preferences untouched, so the next start tries

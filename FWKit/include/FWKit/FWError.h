@@ -9,22 +9,22 @@ namespace FWKit {
 class FWError
 {
 public:
-    enum class Kind { Transport, HttpStatus, Decoding, Validation, NotAuthenticated };
+    enum class Kind { transport, httpStatus, decoding, validation, notAuthenticated };
 
     static FWError transport(QString description)
     {
-        return { Kind::Transport, std::move(description), 0 };
+        return { Kind::transport, std::move(description), 0 };
     }
-    static FWError httpStatus(int status) { return { Kind::HttpStatus, {}, status }; }
+    static FWError httpStatus(int status) { return { Kind::httpStatus, {}, status }; }
     static FWError decoding(QString description)
     {
-        return { Kind::Decoding, std::move(description), 0 };
+        return { Kind::decoding, std::move(description), 0 };
     }
     static FWError validation(QString message)
     {
-        return { Kind::Validation, std::move(message), 0 };
+        return { Kind::validation, std::move(message), 0 };
     }
-    static FWError notAuthenticated() { return { Kind::NotAuthenticated, {}, 0 }; }
+    static FWError notAuthenticated() { return { Kind::notAuthenticated, {}, 0 }; }
 
     Kind kind() const { return m_kind; }
     // The payload of transport, decoding and validation; empty for the other kinds.

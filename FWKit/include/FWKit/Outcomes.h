@@ -10,6 +10,8 @@
 
 namespace FWKit {
 
+using namespace Qt::StringLiterals;
+
 namespace detail {
 
 // The payload of an outcome: kept exactly as given, and equal to another when the two are
@@ -49,8 +51,8 @@ public:
         const auto [name, label] = Cases::names[static_cast<std::size_t>(m_kind)];
         if (!label)
             return QString::fromLatin1(name);
-        return QString::fromLatin1(name) + u'(' + QString::fromLatin1(label) +
-            QStringLiteral(": ") + m_text.value + u')';
+        return QString::fromLatin1(name) + u'(' + QString::fromLatin1(label) + u": "_s +
+            m_text.value + u')';
     }
 
     // Same case, and payloads equal up to Unicode canonical equivalence.
@@ -73,21 +75,21 @@ private:
 
 struct ShrinkCases
 {
-    enum class Kind { Copied, Failed, InvalidClipboard };
+    enum class Kind { copied, failed, invalidClipboard };
     static constexpr CaseName names[] { { "copied", "url" }, { "failed", "message" },
         { "invalidClipboard", nullptr } };
 };
 
 struct PasteCases
 {
-    enum class Kind { Copied, Failed, NeedsLogin };
+    enum class Kind { copied, failed, needsLogin };
     static constexpr CaseName names[] { { "copied", "url" }, { "failed", "message" },
         { "needsLogin", nullptr } };
 };
 
 struct SettingsCases
 {
-    enum class Kind { Saved, MissingFields, SaveFailed };
+    enum class Kind { saved, missingFields, saveFailed };
     static constexpr CaseName names[] { { "saved", "login" }, { "missingFields", nullptr },
         { "saveFailed", nullptr } };
 };
@@ -99,16 +101,16 @@ class ShrinkOutcome : public detail::Outcome<detail::ShrinkCases>
 {
 public:
     // The short link is on the clipboard.
-    static ShrinkOutcome copied(QString url) { return { Kind::Copied, std::move(url) }; }
+    static ShrinkOutcome copied(QString url) { return { Kind::copied, std::move(url) }; }
     // The request failed or the answer had no link; the message is shown to the user.
-    static ShrinkOutcome failed(QString message) { return { Kind::Failed, std::move(message) }; }
+    static ShrinkOutcome failed(QString message) { return { Kind::failed, std::move(message) }; }
     // The clipboard held no usable web link; nothing was sent.
-    static ShrinkOutcome invalidClipboard() { return { Kind::InvalidClipboard, {} }; }
+    static ShrinkOutcome invalidClipboard() { return { Kind::invalidClipboard, {} }; }
 
     // The link of copied; empty for the other cases.
-    QString url() const { return payload(Kind::Copied); }
+    QString url() const { return payload(Kind::copied); }
     // The message of failed; empty for the other cases.
-    QString message() const { return payload(Kind::Failed); }
+    QString message() const { return payload(Kind::failed); }
 
 private:
     using Outcome::Outcome;
@@ -119,16 +121,16 @@ class PasteOutcome : public detail::Outcome<detail::PasteCases>
 {
 public:
     // The paste was created; its URL is on the clipboard.
-    static PasteOutcome copied(QString url) { return { Kind::Copied, std::move(url) }; }
+    static PasteOutcome copied(QString url) { return { Kind::copied, std::move(url) }; }
     // The input was incomplete or the service refused or failed; the message is shown.
-    static PasteOutcome failed(QString message) { return { Kind::Failed, std::move(message) }; }
+    static PasteOutcome failed(QString message) { return { Kind::failed, std::move(message) }; }
     // No login and password are stored; nothing was sent.
-    static PasteOutcome needsLogin() { return { Kind::NeedsLogin, {} }; }
+    static PasteOutcome needsLogin() { return { Kind::needsLogin, {} }; }
 
     // The URL of copied; empty for the other cases.
-    QString url() const { return payload(Kind::Copied); }
+    QString url() const { return payload(Kind::copied); }
     // The message of failed; empty for the other cases.
-    QString message() const { return payload(Kind::Failed); }
+    QString message() const { return payload(Kind::failed); }
 
 private:
     using Outcome::Outcome;
@@ -139,14 +141,14 @@ class SettingsOutcome : public detail::Outcome<detail::SettingsCases>
 {
 public:
     // Both values were stored; the login as entered.
-    static SettingsOutcome saved(QString login) { return { Kind::Saved, std::move(login) }; }
+    static SettingsOutcome saved(QString login) { return { Kind::saved, std::move(login) }; }
     // The login or the password was empty; nothing was stored.
-    static SettingsOutcome missingFields() { return { Kind::MissingFields, {} }; }
+    static SettingsOutcome missingFields() { return { Kind::missingFields, {} }; }
     // The credential store refused at least one of the two values.
-    static SettingsOutcome saveFailed() { return { Kind::SaveFailed, {} }; }
+    static SettingsOutcome saveFailed() { return { Kind::saveFailed, {} }; }
 
     // The login of saved; empty for the other cases.
-    QString login() const { return payload(Kind::Saved); }
+    QString login() const { return payload(Kind::saved); }
 
 private:
     using Outcome::Outcome;
@@ -156,18 +158,17 @@ private:
 // the small differences between them (url/URL, full stops) are part of the wording.
 namespace NoticeCopy {
 
-inline const QString title = QStringLiteral("Notice");
-inline const QString invalidURL = QStringLiteral("You do not have a valid URL in your clipboard");
-inline const QString apiIssue = QStringLiteral("There was an issue contacting the API");
+inline const QString title = u"Notice"_s;
+inline const QString invalidURL = u"You do not have a valid URL in your clipboard"_s;
+inline const QString apiIssue = u"There was an issue contacting the API"_s;
 // Format: "%@" is the short link.
-inline const QString shrinkCopied =
-    QStringLiteral("The url has been copied to your clipboard\n\n%@");
-inline const QString missingFields = QStringLiteral("Please fill out all the required fields.");
+inline const QString shrinkCopied = u"The url has been copied to your clipboard\n\n%@"_s;
+inline const QString missingFields = u"Please fill out all the required fields."_s;
 // Format: "%@" is the paste's URL.
 inline const QString pasteCopied =
-    QStringLiteral("The URL for the paste has been copied to your clipboard.\n\n%@");
+    u"The URL for the paste has been copied to your clipboard.\n\n%@"_s;
 // Format: "%@" is the login.
-inline const QString prefsSaved = QStringLiteral("%@, your preferences have been saved.");
+inline const QString prefsSaved = u"%@, your preferences have been saved."_s;
 
 // Replaces "%@" in the format with the argument, verbatim. The argument is never read as a
 // format itself, so a link full of percent-escapes comes out unchanged.

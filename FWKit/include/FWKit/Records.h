@@ -16,13 +16,15 @@
 
 namespace FWKit {
 
+using namespace Qt::StringLiterals;
+
 // One upload batch of the user's account, identified by its name.
 struct Batch
 {
     QString batch;
 
     static std::expected<Batch, QString> fromJson(const QJsonValue &value);
-    QJsonObject toJson() const { return { { QStringLiteral("batch"), batch } }; }
+    QJsonObject toJson() const { return { { u"batch"_s, batch } }; }
 
     friend bool operator==(const Batch &, const Batch &) = default;
 };
@@ -94,15 +96,14 @@ std::expected<T, QString> decodeValue(const QJsonValue &value)
         return decodeString(value);
     } else if constexpr (IsList<T>::value) {
         if (!value.isArray())
-            return std::unexpected(QStringLiteral("expected an array"));
+            return std::unexpected(u"expected an array"_s);
         const QJsonArray array = value.toArray();
         T list;
         list.reserve(array.size());
         for (qsizetype i = 0; i < array.size(); ++i) {
             auto element = decodeValue<typename T::value_type>(array.at(i));
             if (!element)
-                return std::unexpected(
-                    QStringLiteral("element %1: %2").arg(i).arg(element.error()));
+                return std::unexpected(u"element %1: %2"_s.arg(i).arg(element.error()));
             list.append(std::move(*element));
         }
         return list;

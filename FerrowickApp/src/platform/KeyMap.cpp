@@ -6,6 +6,8 @@
 #include <array>
 #include <xcb/xproto.h>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick::KeyMap {
 
 namespace {
@@ -213,7 +215,7 @@ QString nativeText(const FWKit::FWKeyCombo &combo)
     QString text = QKeySequence(QKeyCombination(qtModifiers(combo.modifiers), Qt::Key_A))
                        .toString(QKeySequence::NativeText);
     text.chop(1);
-    return text + QStringLiteral("key#") + QString::number(combo.keyCode);
+    return text + u"key#"_s + QString::number(combo.keyCode);
 }
 
 } // namespace Ferrowick::KeyMap

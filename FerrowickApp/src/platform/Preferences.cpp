@@ -1,12 +1,13 @@
 #include "platform/Preferences.h"
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 namespace {
 QString standardPath()
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ferrowick"),
-        QStringLiteral("Ferrowick"))
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Ferrowick"_s, u"Ferrowick"_s)
         .fileName();
 }
 } // namespace

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QIcon>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 using namespace FWKit;
@@ -14,15 +16,15 @@ using namespace FWKit;
 namespace {
 
 // Freedesktop theme icons standing for the rows' pictures.
-const QString newBatchIcon = QStringLiteral("folder-new");
-const QString newShrinkIcon = QStringLiteral("insert-link");
-const QString newPasteIcon = QStringLiteral("edit-paste");
+const QString newBatchIcon = u"folder-new"_s;
+const QString newShrinkIcon = u"insert-link"_s;
+const QString newPasteIcon = u"edit-paste"_s;
 
 } // namespace
 
 QString MainMenu::menuText(QString text)
 {
-    return text.replace(u'&', QStringLiteral("&&"));
+    return text.replace(u'&', u"&&"_s);
 }
 
 std::optional<QKeySequence> MainMenu::shortcut(std::optional<FWKeyCombo> combo)
@@ -35,7 +37,7 @@ std::optional<QKeySequence> MainMenu::shortcut(std::optional<FWKeyCombo> combo)
 QString MainMenu::rowTitle(const QString &title, std::optional<FWKeyCombo> combo)
 {
     if (combo && !shortcut(combo))
-        return title + QStringLiteral(" (") + menuText(combo->displayString()) + u')';
+        return title + u" ("_s + menuText(combo->displayString()) + u')';
     return title;
 }
 
@@ -45,7 +47,7 @@ MainMenu::MainMenu(AppModel &model, AppRequests &requests, HotkeySettings &hotke
     , m_requests(requests)
     , m_hotkeys(hotkeys)
     // Made once: clear() removes a submenu's row but would leave the submenu itself behind.
-    , m_batches(new QMenu(QStringLiteral("Batches"), this))
+    , m_batches(new QMenu(u"Batches"_s, this))
 {
     rebuild();
     rebuildBatches();
@@ -61,30 +63,30 @@ void MainMenu::rebuild()
 {
     clear();
     m_pendingIcons.clear();
-    addRow(QStringLiteral("New Batch"), newBatchIcon, FWHotkeyAction::newBatch, [this] {
-        DebugLog::note(QStringLiteral("menu: New Batch"));
+    addRow(u"New Batch"_s, newBatchIcon, FWHotkeyAction::newBatch, [this] {
+        DebugLog::note(u"menu: New Batch"_s);
         m_requests.newBatch();
     });
-    addRow(QStringLiteral("New Shrink"), newShrinkIcon, FWHotkeyAction::newShrink, [this] {
-        DebugLog::note(QStringLiteral("menu: New Shrink"));
+    addRow(u"New Shrink"_s, newShrinkIcon, FWHotkeyAction::newShrink, [this] {
+        DebugLog::note(u"menu: New Shrink"_s);
         m_requests.startShrink();
     });
-    addRow(QStringLiteral("New Paste"), newPasteIcon, FWHotkeyAction::togglePaste,
+    addRow(u"New Paste"_s, newPasteIcon, FWHotkeyAction::togglePaste,
         [this] { m_requests.requestPasteToggle(); });
 
     addMenu(m_batches);
     addSeparator();
 
-    addAction(QStringLiteral("Check for Updates\u2026"), this, [this] {
-        DebugLog::note(QStringLiteral("menu: Check for Updates\u2026"));
+    addAction(u"Check for Updates\u2026"_s, this, [this] {
+        DebugLog::note(u"menu: Check for Updates\u2026"_s);
         m_requests.checkForUpdates();
     });
-    QAction *settings = addAction(QStringLiteral("Settings\u2026"), this, [this] {
-        DebugLog::note(QStringLiteral("menu: Settings\u2026"));
+    QAction *settings = addAction(u"Settings\u2026"_s, this, [this] {
+        DebugLog::note(u"menu: Settings\u2026"_s);
         m_requests.requestSettings();
     });
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    QAction *quit = addAction(QStringLiteral("Quit"), qApp, &QCoreApplication::quit);
+    QAction *quit = addAction(u"Quit"_s, qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     if (m_iconsWanted)
         loadIcons();

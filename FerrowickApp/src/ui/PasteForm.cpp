@@ -17,6 +17,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 using namespace FWKit;
@@ -77,7 +79,7 @@ PasteForm::PasteForm(AppModel &model, AppRequests &requests, Notifying &notifier
 
     m_text = new QPlainTextEdit;
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_text->setAccessibleName(QStringLiteral("Paste"));
+    m_text->setAccessibleName(u"Paste"_s);
     m_text->setFrameShape(QFrame::NoFrame);
     m_text->document()->setDocumentMargin(documentMargin);
     // The field behind it paints the background.
@@ -89,9 +91,9 @@ PasteForm::PasteForm(AppModel &model, AppRequests &requests, Notifying &notifier
     textRow->setContentsMargins(outerMargin, outerMargin, outerMargin, 0);
     textRow->addWidget(new TextField(m_text, this));
 
-    m_pickerLabel = new QLabel(QStringLiteral("Language"));
+    m_pickerLabel = new QLabel(u"Language"_s);
     m_picker = new QComboBox;
-    m_picker->setAccessibleName(QStringLiteral("Language"));
+    m_picker->setAccessibleName(u"Language"_s);
     m_picker->setMaximumWidth(pickerMaximumWidth);
     m_picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_pickerLabel->setBuddy(m_picker);
@@ -100,11 +102,11 @@ PasteForm::PasteForm(AppModel &model, AppRequests &requests, Notifying &notifier
     m_busy = new QProgressBar;
     m_busy->setRange(0, 0);
     m_busy->setTextVisible(false);
-    m_busy->setAccessibleName(QStringLiteral("Submit"));
+    m_busy->setAccessibleName(u"Submit"_s);
     m_busy->setMaximumWidth(64);
     m_busy->hide();
 
-    m_submit = new QPushButton(QStringLiteral("Submit"));
+    m_submit = new QPushButton(u"Submit"_s);
     m_submit->setDefault(true);
     connect(m_submit, &QPushButton::clicked, this, &PasteForm::submit);
 
@@ -157,7 +159,7 @@ QCoro::Task<> PasteForm::runSubmission(
     // types there. Only the way to the missing credentials must not be lost with it.
     if (self)
         self->finishSubmission(outcome);
-    else if (model && outcome.kind() == PasteOutcome::Kind::NeedsLogin)
+    else if (model && outcome.kind() == PasteOutcome::Kind::needsLogin)
         requests.requestSettings();
 }
 
@@ -165,15 +167,15 @@ void PasteForm::finishSubmission(const PasteOutcome &outcome)
 {
     setSubmitting(false);
     switch (outcome.kind()) {
-    case PasteOutcome::Kind::Copied:
+    case PasteOutcome::Kind::copied:
         m_closeAfterSheet = true;
         showSheet(NoticeCopy::formatted(NoticeCopy::pasteCopied, outcome.url()));
         break;
-    case PasteOutcome::Kind::Failed:
+    case PasteOutcome::Kind::failed:
         // The text stays as typed, for another try.
         showSheet(outcome.message());
         break;
-    case PasteOutcome::Kind::NeedsLogin: {
+    case PasteOutcome::Kind::needsLogin: {
         AppRequests &requests = m_requests;
         emit closeRequested();
         requests.requestSettings();

@@ -22,6 +22,8 @@ class QPushButton;
 
 namespace Ferrowick {
 
+using namespace Qt::StringLiterals;
+
 // The paste panel's content: the text, a language and "Submit". One form per opening of the panel,
 // so every opening starts empty. The result of a submission is shown in a sheet over the form; the
 // form asks for the panel to be hidden through closeRequested() and never hides anything itself.
@@ -31,7 +33,7 @@ class PasteForm : public QWidget
 
 public:
     // The picker's entry for "no language chosen", offered only while none is.
-    static inline const QString noLanguage = QStringLiteral("\u2014");
+    static inline const QString noLanguage = u"\u2014"_s;
     static constexpr int sheetWidth = 420;
 
     PasteForm(FWKit::AppModel &model, AppRequests &requests, FWKit::Notifying &notifier,

@@ -13,6 +13,8 @@
 #include <vector>
 #include <xcb/xcb.h>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 namespace {
@@ -69,7 +71,7 @@ PastePanel::PastePanel(QWidget *parent)
           Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
               Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QStringLiteral("Paste"));
+    setWindowTitle(u"Paste"_s);
     setMinimumSize(minimumContentSize);
     resize(initialSize);
     auto *layout = new QVBoxLayout(this);

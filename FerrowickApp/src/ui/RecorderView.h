@@ -9,6 +9,8 @@
 
 namespace Ferrowick {
 
+using namespace Qt::StringLiterals;
+
 // Shows one action's shortcut and records a new one from the keyboard. A click, or Space or
 // Return while focused, starts recording; the next valid combination goes to the commit handler,
 // Escape cancels, and losing the focus or the window's activation ends recording. A rejected
@@ -24,8 +26,8 @@ class RecorderView : public QWidget
 public:
     using CommitHandler = std::function<void(const FWKit::FWKeyCombo &)>;
 
-    static inline const QString recordingText = QStringLiteral("Type shortcut\u2026");
-    static inline const QString noComboText = QStringLiteral("\u2014");
+    static inline const QString recordingText = u"Type shortcut\u2026"_s;
+    static inline const QString noComboText = u"\u2014"_s;
 
     explicit RecorderView(QWidget *parent = nullptr);
 

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick::SettingsLauncher {
 
 namespace {
@@ -42,13 +44,13 @@ void show(const SettingsServices &services)
 {
     if (openWindow) {
         AppActivation::activate(openWindow);
-        DebugLog::note(QStringLiteral("settings window reused"));
+        DebugLog::note(u"settings window reused"_s);
         return;
     }
     openWindow = makeWindow(services);
     openWindow->show();
     AppActivation::activate(openWindow);
-    DebugLog::note(QStringLiteral("settings window ordered front"));
+    DebugLog::note(u"settings window ordered front"_s);
 }
 
 } // namespace

@@ -17,15 +17,16 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 using namespace FWKit;
 
 namespace {
 
-const QString saveFailedText = QStringLiteral("Credentials could not be saved to the Keychain.");
-const QString hotkeyErrorText =
-    QStringLiteral("Shortcut could not be registered. Another app may be using it.");
+const QString saveFailedText = u"Credentials could not be saved to the Keychain."_s;
+const QString hotkeyErrorText = u"Shortcut could not be registered. Another app may be using it."_s;
 
 constexpr int rowHeight = 44;
 constexpr int rowMargin = 12;
@@ -33,7 +34,7 @@ constexpr int rowMargin = 12;
 // Icon themes name most pictures only in their symbolic form, which Qt 6.4 does not look for.
 QIcon themeIcon(const QString &name, QStyle::StandardPixmap fallback)
 {
-    for (const QString &candidate : { name, name + QStringLiteral("-symbolic") }) {
+    for (const QString &candidate : { name, name + u"-symbolic"_s }) {
         if (QIcon::hasThemeIcon(candidate))
             return QIcon::fromTheme(candidate);
     }
@@ -241,14 +242,14 @@ void addTrailingButton(QVBoxLayout *pane, QPushButton *button)
 
 QString settingsPaneTitle(SettingsPane pane)
 {
-    return pane == SettingsPane::general ? QStringLiteral("General") : QStringLiteral("Shortcuts");
+    return pane == SettingsPane::general ? u"General"_s : u"Shortcuts"_s;
 }
 
 QIcon settingsPaneIcon(SettingsPane pane)
 {
     return pane == SettingsPane::general
-        ? themeIcon(QStringLiteral("preferences-system"), QStyle::SP_FileDialogDetailedView)
-        : themeIcon(QStringLiteral("input-keyboard"), QStyle::SP_ComputerIcon);
+        ? themeIcon(u"preferences-system"_s, QStyle::SP_FileDialogDetailedView)
+        : themeIcon(u"input-keyboard"_s, QStyle::SP_ComputerIcon);
 }
 
 QSize settingsPaneSize(SettingsPane pane)
@@ -305,22 +306,21 @@ void SettingsView::setPane(SettingsPane pane)
 
 QWidget *SettingsView::makeGeneral()
 {
-    const auto [pane, layout, card, rows] = makePane(this, QStringLiteral("general"));
-    m_login = addFieldRow(rows, QStringLiteral("Login"), QStringLiteral("ferrowick login"),
-        m_services.store.login().value_or(QString()));
+    const auto [pane, layout, card, rows] = makePane(this, u"general"_s);
+    m_login = addFieldRow(
+        rows, u"Login"_s, u"ferrowick login"_s, m_services.store.login().value_or(QString()));
     rows->addWidget(new Divider(card));
-    m_password = addFieldRow(rows, QStringLiteral("Password"), QStringLiteral("ferrowick password"),
+    m_password = addFieldRow(rows, u"Password"_s, u"ferrowick password"_s,
         m_services.store.password().value_or(QString()));
     m_password->setEchoMode(QLineEdit::Password);
 
-    m_missingFields =
-        new ErrorLine(QStringLiteral("missingFields"), NoticeCopy::missingFields, pane);
-    m_saveFailed = new ErrorLine(QStringLiteral("saveFailed"), saveFailedText, pane);
+    m_missingFields = new ErrorLine(u"missingFields"_s, NoticeCopy::missingFields, pane);
+    m_saveFailed = new ErrorLine(u"saveFailed"_s, saveFailedText, pane);
     layout->addWidget(m_missingFields);
     layout->addWidget(m_saveFailed);
 
-    auto *save = new QPushButton(QStringLiteral("Save"), pane);
-    save->setObjectName(QStringLiteral("save"));
+    auto *save = new QPushButton(u"Save"_s, pane);
+    save->setObjectName(u"save"_s);
     save->setDefault(true);
     connect(save, &QPushButton::clicked, this, &SettingsView::save);
     addTrailingButton(layout, save);
@@ -335,7 +335,7 @@ QWidget *SettingsView::makeGeneral()
 
 QWidget *SettingsView::makeShortcuts()
 {
-    const auto [pane, layout, card, rows] = makePane(this, QStringLiteral("shortcuts"));
+    const auto [pane, layout, card, rows] = makePane(this, u"shortcuts"_s);
     const struct
     {
         FWHotkeyAction action;
@@ -354,11 +354,11 @@ QWidget *SettingsView::makeShortcuts()
             row.action, QString::fromLatin1(row.title), QString::fromLatin1(row.icon)));
     }
 
-    m_hotkeyError = new ErrorLine(QStringLiteral("hotkeyError"), hotkeyErrorText, pane);
+    m_hotkeyError = new ErrorLine(u"hotkeyError"_s, hotkeyErrorText, pane);
     layout->addWidget(m_hotkeyError);
 
-    auto *reset = new QPushButton(QStringLiteral("Reset to Defaults"), pane);
-    reset->setObjectName(QStringLiteral("resetToDefaults"));
+    auto *reset = new QPushButton(u"Reset to Defaults"_s, pane);
+    reset->setObjectName(u"resetToDefaults"_s);
     connect(
         reset, &QPushButton::clicked, this, [this] { apply(FWHotkeyConfiguration::defaults()); });
     addTrailingButton(layout, reset);
@@ -392,15 +392,15 @@ void SettingsView::save()
 {
     const SettingsOutcome outcome = m_services.model.signIn(m_login->text(), m_password->text());
     switch (outcome.kind()) {
-    case SettingsOutcome::Kind::MissingFields:
+    case SettingsOutcome::Kind::missingFields:
         m_missingFields->show();
         m_saveFailed->hide();
         break;
-    case SettingsOutcome::Kind::SaveFailed:
+    case SettingsOutcome::Kind::saveFailed:
         m_saveFailed->show();
         m_missingFields->hide();
         break;
-    case SettingsOutcome::Kind::Saved:
+    case SettingsOutcome::Kind::saved:
         emit closeRequested();
         break;
     }

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 SettingsWindow::SettingsWindow(const SettingsServices &services, QWidget *parent)
@@ -25,7 +27,7 @@ SettingsWindow::SettingsWindow(const SettingsServices &services, QWidget *parent
     setCentralWidget(m_view);
 
     auto *toolbar = new QToolBar(this);
-    toolbar->setObjectName(QStringLiteral("FerrowickSettings"));
+    toolbar->setObjectName(u"FerrowickSettings"_s);
     toolbar->setMovable(false);
     toolbar->setFloatable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -47,9 +49,9 @@ SettingsWindow::SettingsWindow(const SettingsServices &services, QWidget *parent
         auto *spacer = new QWidget(toolbar);
         spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         toolbar->addWidget(spacer);
-        QAction *quit = toolbar->addAction(QIcon::fromTheme(QStringLiteral("application-exit")),
-            QStringLiteral("Quit Ferrowick"), qApp, &QCoreApplication::quit);
-        quit->setObjectName(QStringLiteral("quit"));
+        QAction *quit = toolbar->addAction(QIcon::fromTheme(u"application-exit"_s),
+            u"Quit Ferrowick"_s, qApp, &QCoreApplication::quit);
+        quit->setObjectName(u"quit"_s);
     }
 
     // The keys of any preferences window. A recorder that is recording takes every key first.

@@ -10,6 +10,8 @@ class QAction;
 
 namespace Ferrowick {
 
+using namespace Qt::StringLiterals;
+
 // The one ordinary window of the application: fixed size, a toolbar choosing between General and
 // Shortcuts, the settings view below it. Switching panes changes the height only, keeping the
 // window's top edge where it is. Deletes itself when closed.
@@ -18,7 +20,7 @@ class SettingsWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    static inline const QString title = QStringLiteral("Ferrowick Settings");
+    static inline const QString title = u"Ferrowick Settings"_s;
 
     explicit SettingsWindow(const SettingsServices &services, QWidget *parent = nullptr);
 

@@ -7,6 +7,8 @@
 #include <QCursor>
 #include <QMenu>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 std::optional<QIcon> TrayIcon::load(const QString &path)
@@ -27,7 +29,7 @@ TrayIcon::TrayIcon(const QIcon &icon, QMenu &menu, FWKit::Notifying &notifier,
     , m_menu(menu)
     , m_notifier(notifier)
 {
-    m_tray.setToolTip(QStringLiteral("Ferrowick"));
+    m_tray.setToolTip(u"Ferrowick"_s);
     m_tray.setContextMenu(&menu);
     // A left click opens the same menu as a right click: under the icon, or at the pointer when
     // the tray does not say where the icon is (a StatusNotifierItem host).
@@ -43,15 +45,15 @@ TrayIcon::TrayIcon(const QIcon &icon, QMenu &menu, FWKit::Notifying &notifier,
     connect(&m_trayCheck, &QTimer::timeout, this, [this] {
         if (QSystemTrayIcon::isSystemTrayAvailable())
             return;
-        DebugLog::note(QStringLiteral("tray: none appeared; told the user how to reach Ferrowick"));
-        m_notifier.notify(QStringLiteral("Ferrowick"), noTrayNotice);
+        DebugLog::note(u"tray: none appeared; told the user how to reach Ferrowick"_s);
+        m_notifier.notify(u"Ferrowick"_s, noTrayNotice);
     });
 }
 
 void TrayIcon::show()
 {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        DebugLog::note(QStringLiteral("tray: no system tray yet; the shortcuts work meanwhile"));
+        DebugLog::note(u"tray: no system tray yet; the shortcuts work meanwhile"_s);
         m_trayCheck.start();
     }
     m_tray.show();

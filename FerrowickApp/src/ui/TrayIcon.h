@@ -11,10 +11,13 @@
 class QMenu;
 
 namespace FWKit {
+
 class Notifying;
-}
+} // namespace FWKit
 
 namespace Ferrowick {
+
+using namespace Qt::StringLiterals;
 
 // The status icon in the desktop's tray, XEmbed or StatusNotifierItem. Either click opens the
 // menu. When no tray has shown up a little after start (a panel may start late), one notice says
@@ -24,9 +27,9 @@ class TrayIcon : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString noTrayNotice = QStringLiteral(
-        "Ferrowick is running without a tray icon: this desktop shows none. Start Ferrowick "
-        "again to open its settings.");
+    static inline const QString noTrayNotice =
+        u"Ferrowick is running without a tray icon: this desktop shows none. Start Ferrowick "
+        "again to open its settings."_s;
     static constexpr std::chrono::seconds trayGrace { 5 };
 
     // The icon as the tray would draw it; nothing when it cannot be drawn (the image plugin for

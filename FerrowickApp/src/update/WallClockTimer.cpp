@@ -10,6 +10,8 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace Ferrowick {
 
 WallClockTimer::WallClockTimer(QObject *parent)
@@ -17,8 +19,8 @@ WallClockTimer::WallClockTimer(QObject *parent)
     , m_fd(::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC))
 {
     if (m_fd < 0) {
-        DebugLog::note(QStringLiteral("timer: no wall-clock timer: ") +
-            QString::fromLocal8Bit(std::strerror(errno)));
+        DebugLog::note(
+            u"timer: no wall-clock timer: "_s + QString::fromLocal8Bit(std::strerror(errno)));
         return;
     }
     auto *notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
@@ -42,8 +44,8 @@ void WallClockTimer::start(const QDateTime &at)
     // Absolute, and cancelled when someone sets the clock.
     if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) !=
         0) {
-        DebugLog::note(QStringLiteral("timer: could not be set: ") +
-            QString::fromLocal8Bit(std::strerror(errno)));
+        DebugLog::note(
+            u"timer: could not be set: "_s + QString::fromLocal8Bit(std::strerror(errno)));
         m_deadline = {};
         return;
     }

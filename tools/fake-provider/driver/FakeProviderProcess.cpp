@@ -118,7 +118,7 @@ bool FakeProviderProcess::start(const ProviderOptions &options)
     // also ends when the test process dies.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setWorkingDirectory(m_dir->path());
-    m_process.start(QStringLiteral(FERROWICK_FAKE_PROVIDER), arguments);
+    m_process.start(QString::fromUtf8(FERROWICK_FAKE_PROVIDER), arguments);
 
     QString certificateFile;
     bool ready = false;
