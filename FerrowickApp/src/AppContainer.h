@@ -54,6 +54,7 @@ public:
     {
         return m_hotkeyConfiguration;
     }
+    void setHotkeyConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
     const HotkeyHandler &hotkeyHandler() const { return m_hotkeyHandler; }
 
     // Everything after construction: the launch line, the dispatcher, the shortcuts, the first
@@ -78,7 +79,6 @@ signals:
     void pasteToggleRequested();
 
 private:
-    void setHotkeyConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
     QList<FWKit::FWHotkeyRef> registerHotkeys(const FWKit::FWHotkeyConfiguration &configuration);
     bool rollBack(const QList<FWKit::FWHotkeyRef> &refused);
 

@@ -1,5 +1,5 @@
-// The panel's window: how it is made, shown, dismissed and kept, and what the window manager
-// makes of it. Runs with and without openbox (scripts/headless --wm).
+// The paste panel and its form over a container of fakes (the keyring is the harness's own). Runs
+// with and without openbox (scripts/headless --wm).
 #include "ui/PastePanel.h"
 
 #include "AppTestSupport.h"
@@ -8,165 +8,106 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
-#include <QScreen>
-
-#include <cstring>
-#include <xcb/xcb.h>
+#include <QPushButton>
+#include <QtTest/qtestspontaneevent.h>
 
 using namespace Ferrowick;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// What an outside X client sees.
-QString run(const QString &program, const QStringList &arguments)
-{
-    return QString::fromUtf8(FWTest::runTool(program, arguments).value_or(QByteArray()));
-}
-
-// What the title bar's close button makes the window manager send.
-void closeFromWindowManager(QWidget *window)
-{
-    xcb_connection_t *connection =
-        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    const auto atom = [connection](const char *name) {
-        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr);
-        const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return value;
-    };
-    xcb_client_message_event_t message {};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = xcb_window_t(window->winId());
-    message.type = atom("WM_PROTOCOLS");
-    message.data.data32[0] = atom("WM_DELETE_WINDOW");
-    message.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
-        reinterpret_cast<const char *>(&message));
-    xcb_flush(connection);
-}
-
-} // namespace
 
 class PastePanelTest : public QObject
 {
     Q_OBJECT
 
+    std::optional<FWTest::TestApp> m_app;
+    std::unique_ptr<PastePanelController> m_panel;
+
 private slots:
-    void initTestCase()
+    // Each case starts with the panel open, "draft" typed.
+    void init()
     {
         SKIP_OUTSIDE_HARNESS();
-        m_controller = std::make_unique<PastePanelController>(m_app.emplace().build());
-        m_panel = m_controller->panel();
-    }
-
-    void cleanup()
-    {
-        m_controller->close();
-        QTRY_VERIFY(!m_panel->isVisible());
-    }
-
-    void window()
-    {
-        QVERIFY(!m_panel->isVisible());
-        QVERIFY(m_panel->windowFlags().testFlags(Qt::Tool | Qt::WindowStaysOnTopHint));
-        QCOMPARE(m_panel->size(), QSize(640, 460));
-
-        m_controller->open();
-        QTRY_COMPARE(m_panel->windowOpacity(), 1.0);
-        QTRY_VERIFY(m_panel->isActiveWindow());
-        QCOMPARE(QApplication::focusWidget(), m_controller->form()->textArea());
-        const QPoint offCentre =
-            m_panel->geometry().center() - m_panel->screen()->availableGeometry().center();
-        QVERIFY(offCentre.manhattanLength() <= 2);
-        m_panel->resize(300, 200);
-        QCOMPARE(m_panel->size(), QSize(520, 380));
-        m_panel->resize(640, 460);
-    }
-
-    void toggleHidesAndRenewsTheForm()
-    {
-        m_controller->toggle();
-        QTRY_VERIFY(m_panel->isActiveWindow());
-        const QPointer<PasteForm> first = m_controller->form();
-        QTest::keyClicks(first->textArea(), u"draft"_s);
-
-        m_controller->toggle();
-        QVERIFY(m_controller->isVisible()); // fading out: a toggle now closes again
-        m_controller->toggle();
-        QTRY_VERIFY(!m_panel->isVisible());
-        m_controller->close(); // hidden: nothing to do
-        QVERIFY(!m_panel->isVisible());
-
-        m_controller->toggle();
-        QCOMPARE(m_controller->panel(), m_panel);
-        QVERIFY(!first);
-        QVERIFY(m_controller->form()->textArea()->toPlainText().isEmpty());
-        // Reopened at once: it still gets the keyboard.
-        QTRY_VERIFY(m_panel->isActiveWindow());
+        m_panel.reset();
+        m_app.emplace();
+        AppContainer &container = m_app->build();
+        QVERIFY(container.store().setLogin(u"jane"_s) && container.store().setPassword(u"pw"_s));
+        container.setLanguages({ u"Plain Text"_s });
+        m_app->transport->heldPathSuffix = u"/paste"_s;
+        m_panel =
+            std::make_unique<PastePanelController>(container.appModel(), container, m_app->desktop);
+        m_panel->open();
+        QTest::keyClicks(m_panel->form()->textArea(), u"draft"_s);
+        QVERIFY(QTest::qWaitForWindowActive(m_panel->panel()));
     }
 
     void dismissals_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Escape in the text") << u"text"_s;
-        QTest::newRow("Escape on the picker") << u"picker"_s;
+        QTest::newRow("shortcut again") << u"toggle"_s;
+        QTest::newRow("Escape on the picker") << u"escape"_s;
         QTest::newRow("close button") << u"close"_s;
     }
+    // Each hides the panel; the shortcut at once brings it back empty and with the keyboard, on
+    // every desktop again (a hidden window is withdrawn, and window managers drop its state).
     void dismissals()
     {
         QFETCH(QString, how);
-        m_controller->open();
-        QTRY_VERIFY(m_panel->isActiveWindow());
-        PasteForm *form = m_controller->form();
-        if (how == u"close"_s) {
-            closeFromWindowManager(m_panel);
-        } else {
-            QWidget *target = how == u"text"_s ? static_cast<QWidget *>(form->textArea())
-                                               : form->languagePicker();
-            target->setFocus();
-            QTest::keyClick(target, Qt::Key_Escape);
-        }
+        QCloseEvent close; // as the window manager delivers it
+        QSpontaneKeyEvent::setSpontaneous(&close);
+        if (how == u"toggle"_s)
+            m_panel->toggle();
+        else if (how == u"close"_s)
+            qApp->notify(m_panel->panel(), &close); // sendEvent would clear the flag
+        else
+            QTest::keyClick(m_panel->form()->languagePicker(), Qt::Key_Escape);
         QTRY_VERIFY(!m_panel->isVisible());
-        QCOMPARE(m_controller->panel(), m_panel);
+        m_panel->toggle();
+        QVERIFY(m_panel->form()->textArea()->toPlainText().isEmpty());
+        QTRY_VERIFY(m_panel->panel()->isActiveWindow());
+        const auto desktop = FWTest::runTool(u"xprop"_s,
+            { u"-id"_s, QString::number(m_panel->panel()->winId()), u"_NET_WM_DESKTOP"_s });
+        QVERIFY2(desktop && desktop->contains("= 4294967295"), desktop.value_or("").data());
     }
 
-    void onEveryDesktop()
+    void submission_data()
     {
-        const bool openbox = qEnvironmentVariable("FERROWICK_WM") == u"openbox"_s;
-        // Twice: a hidden window is withdrawn, and window managers drop its state then.
-        for (int opening = 0; opening < 2; ++opening) {
-            m_controller->open();
-            QTRY_VERIFY(m_panel->isActiveWindow());
-            const QString id = QString::number(m_panel->winId());
-            const QString properties =
-                run(u"xprop"_s, { u"-id"_s, id, u"_NET_WM_STATE"_s, u"_NET_WM_DESKTOP"_s });
-            QVERIFY2(properties.contains(u"_NET_WM_DESKTOP(CARDINAL) = 4294967295"_s),
-                qPrintable(properties));
-            QVERIFY2(properties.contains(u"_NET_WM_STATE_ABOVE"_s), qPrintable(properties));
-            if (!openbox) {
-                // Our request as it stands for the next window manager to read.
-                QVERIFY2(properties.contains(u"_NET_WM_STATE_STICKY"_s), qPrintable(properties));
-            } else {
-                // openbox keeps "all desktops" in _NET_WM_DESKTOP alone; what counts is that the
-                // panel stays on screen on another desktop.
-                for (const QString &desktop : { u"2"_s, u"0"_s }) {
-                    run(u"xdotool"_s, { u"set_desktop"_s, desktop });
-                    QTRY_COMPARE(run(u"xdotool"_s, { u"get_desktop"_s }).trimmed(), desktop);
-                    QVERIFY(
-                        run(u"xwininfo"_s, { u"-id"_s, id }).contains(u"Map State: IsViewable"_s));
-                }
-            }
-            cleanup();
+        QTest::addColumn<QByteArray>("answer"); // empty: the service is down
+        QTest::addColumn<int>("hide"); // 0: not; 1: before the answer; 2: with its sheet up
+        const QByteArray copied = R"({"type":"notice","url":"https://paste.ferrowick.app/aB3x"})";
+        QTest::newRow("service down") << QByteArray() << 0;
+        QTest::newRow("refused") << R"({"type":"error","result":"Paste too long"})"_ba << 0;
+        QTest::newRow("hidden before the answer") << copied << 1;
+        QTest::newRow("hidden with the sheet up") << copied << 2;
+    }
+    // One submission at a time; a failed one keeps the text. A panel hidden meanwhile takes the
+    // answer with it: no sheet floats alone or comes back.
+    void submission()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, hide);
+        m_app->transport->answer(answer.isEmpty() ? 500 : 200, answer);
+        const QPointer<PasteForm> form = m_panel->form();
+        QTest::keyClick(form->textArea(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(form->textArea(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::mouseClick(form->submitButton(), Qt::LeftButton);
+        QTRY_COMPARE(m_app->transport->requests.size(), 1);
+        const auto hideNow = [&] {
+            m_panel->toggle();
+            QTRY_VERIFY(!m_panel->isVisible());
+        };
+        if (hide == 1)
+            hideNow();
+        m_app->transport->gate.open();
+        QTRY_VERIFY(!form->isSubmitting());
+        if (hide == 2)
+            hideNow();
+        QTRY_COMPARE(form->sheet() != nullptr, !hide);
+        QCOMPARE(m_app->transport->requests.size(), 1);
+        if (!hide) {
+            form->sheet()->accept();
+            QTRY_COMPARE(QApplication::focusWidget(), form->textArea()); // back to typing
+            QCOMPARE(form->textArea()->toPlainText(), u"draft"_s);
         }
     }
-
-private:
-    std::optional<FWTest::TestApp> m_app;
-    std::unique_ptr<PastePanelController> m_controller;
-    PastePanel *m_panel = nullptr;
 };
 
 QTEST_MAIN(PastePanelTest)

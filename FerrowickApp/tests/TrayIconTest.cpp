@@ -1,16 +1,14 @@
+// The status icon and its menu over a container of fakes.
 #include "ui/TrayIcon.h"
 
 #include "AppTestSupport.h"
 #include "ui/MainMenu.h"
-#include "ui/SettingsLauncher.h"
 #include "ui/SettingsWindow.h"
 
 #include <QAction>
-#include <QTemporaryDir>
 
 using namespace Ferrowick;
 using namespace Qt::StringLiterals;
-using namespace std::chrono_literals;
 
 class TrayIconTest : public QObject
 {
@@ -18,31 +16,28 @@ class TrayIconTest : public QObject
 
 private slots:
     // A tray icon that cannot be drawn shows as an empty square: better not to start.
-    void load_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // empty: the status icon
-        QTest::addColumn<bool>("drawn");
-        QTest::newRow("the status icon") << QByteArray() << true;
-        QTest::newRow("damaged") << "<svg xmlns=\"http://www.w3.org/2000/svg\"><path d="_ba
-                                 << false;
-        QTest::newRow("not an image") << "just text"_ba << false;
-    }
     void load()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, drawn);
-        QTemporaryDir folder;
-        QString path = QStringLiteral(STATUS_ICON_FILE);
-        if (!content.isEmpty()) {
-            path = folder.filePath(u"icon.svg"_s);
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
-        const std::optional<QIcon> icon = TrayIcon::load(path);
-        QCOMPARE(icon.has_value(), drawn);
-        if (icon)
-            QVERIFY(!icon->pixmap(22).isNull());
+        QVERIFY(TrayIcon::load(QString::fromUtf8(STATUS_ICON_FILE)));
+        QVERIFY(!TrayIcon::load(u"/nonexistent/wick.svg"_s));
+    }
+
+    // Rebuilt for new shortcuts with its one Batches submenu; a name's '&' is no mnemonic there.
+    void menuKeepsItsBatches()
+    {
+        SKIP_OUTSIDE_HARNESS();
+        FWTest::TestApp app;
+        AppContainer &container = app.build();
+        MainMenu menu(container.appModel(), container, container);
+        QVERIFY(app.container->store().setLogin(u"jane"_s));
+        QVERIFY(app.container->store().setPassword(u"pw"_s));
+        app.transport->answer(200, R"([{"batch":"scans"},{"batch":"R&D"}])");
+        app.container->appModel().refreshBatches();
+        QTRY_COMPARE(menu.actions().at(3)->menu()->actions().size(), 2);
+        app.container->setHotkeyConfiguration({});
+        QVERIFY(menu.actions().at(1)->shortcut().isEmpty());
+        QCOMPARE(menu.findChildren<QMenu *>(), QList { menu.actions().at(3)->menu() });
+        QCOMPARE(menu.actions().at(3)->menu()->actions().at(1)->iconText(), u"R&D"_s);
     }
 
     // A desktop with no tray at all (scripts/headless --no-tray): one notice says how to reach
@@ -54,17 +49,13 @@ private slots:
             QSKIP("needs a desktop without a tray (--no-tray)");
         FWTest::TestApp app;
         AppContainer &container = app.build();
-        MainMenu menu(container);
-        TrayIcon tray(*TrayIcon::load(QStringLiteral(STATUS_ICON_FILE)), menu, app.desktop, 10ms);
+        MainMenu menu(container.appModel(), container, container);
+        TrayIcon tray(*TrayIcon::load(QString::fromUtf8(STATUS_ICON_FILE)), menu, app.desktop,
+            std::chrono::milliseconds(10));
         tray.show();
-        const QString notice = u"Ferrowick: "_s + TrayIcon::noTrayNotice;
-        QTRY_COMPARE(app.desktop.log, QStringList { notice });
-
-        SettingsLauncher::open(container);
-        QTRY_VERIFY(SettingsLauncher::isOpen());
-        const auto *quit = SettingsLauncher::window()->findChild<QAction *>(u"quit"_s);
-        QVERIFY(quit && quit->isVisible());
-        QCOMPARE(app.desktop.log.size(), 1);
+        QTRY_COMPARE(app.desktop.log, QStringList { u"Ferrowick: "_s + TrayIcon::noTrayNotice });
+        const QPointer<SettingsWindow> settings = app.openSettings();
+        QVERIFY(settings && settings->findChild<QAction *>(u"quit"_s));
     }
 };
 

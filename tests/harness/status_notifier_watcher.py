@@ -1,16 +1,14 @@
-'''A panel's StatusNotifierWatcher with one registered host, as python3-dbusmock template.
-
-What a KDE Plasma, waybar or AppIndicator panel puts on the session bus: with it, Qt shows its
-tray icon as a StatusNotifierItem over D-Bus instead of docking an XEmbed window. Items that
-register are listed and announced; the calls are recorded (org.freedesktop.DBus.Mock).
-'''
+# A panel's StatusNotifierWatcher with one registered host, as a python3-dbusmock template: what a
+# KDE Plasma, waybar or AppIndicator panel puts on the session bus. With it, Qt shows its tray icon
+# as a StatusNotifierItem over D-Bus instead of docking an XEmbed window. Items that register are
+# listed (RegisteredStatusNotifierItems) and announced.
 
 import dbus
 
-BUS_NAME = 'org.kde.StatusNotifierWatcher'
+BUS_NAME = MAIN_IFACE = 'org.kde.StatusNotifierWatcher'
 MAIN_OBJ = '/StatusNotifierWatcher'
-MAIN_IFACE = 'org.kde.StatusNotifierWatcher'
 SYSTEM_BUS = False
+ITEMS = f"'{MAIN_IFACE}', 'RegisteredStatusNotifierItems'"
 
 
 def load(mock, parameters):
@@ -20,8 +18,8 @@ def load(mock, parameters):
         'RegisteredStatusNotifierItems': dbus.Array([], signature='s'),
     })
     mock.AddMethods(MAIN_IFACE, [
-        ('RegisterStatusNotifierItem', 's', '', '''items = self.Get('org.kde.StatusNotifierWatcher', 'RegisteredStatusNotifierItems')
-self.Set('org.kde.StatusNotifierWatcher', 'RegisteredStatusNotifierItems', dbus.Array(list(items) + [args[0]], signature='s'))
-self.EmitSignal('org.kde.StatusNotifierWatcher', 'StatusNotifierItemRegistered', 's', [args[0]])'''),
+        ('RegisterStatusNotifierItem', 's', '',
+         f"self.Set({ITEMS}, dbus.Array(list(self.Get({ITEMS})) + [args[0]], signature='s'))\n"
+         f"self.EmitSignal('{MAIN_IFACE}', 'StatusNotifierItemRegistered', 's', [args[0]])"),
         ('RegisterStatusNotifierHost', 's', '', ''),
     ])

@@ -60,14 +60,4 @@ void open(const SettingsServices &services)
     QTimer::singleShot(0, &services.hotkeys, [services] { show(services); });
 }
 
-bool isOpen()
-{
-    return !openWindow.isNull();
-}
-
-SettingsWindow *window()
-{
-    return openWindow;
-}
-
 } // namespace Ferrowick::SettingsLauncher

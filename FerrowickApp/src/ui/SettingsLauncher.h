@@ -4,8 +4,6 @@
 
 namespace Ferrowick {
 
-class SettingsWindow;
-
 // Shows the one settings window, from anywhere on the main thread.
 namespace SettingsLauncher {
 
@@ -14,11 +12,6 @@ namespace SettingsLauncher {
 // values read afresh.
 void open(const SettingsServices &services);
 
-// Whether a settings window is open.
-bool isOpen();
-
-// The open window, or null.
-SettingsWindow *window();
 
 } // namespace SettingsLauncher
 } // namespace Ferrowick
