@@ -88,7 +88,8 @@ QCoro::Task<QStringList> AppContainer::pasteLanguages()
         if (loaded)
             setLanguages(*loaded);
     }
-    co_return m_languages;
+    // A copy: QCoro's co_return moves from a non-const lvalue, which would empty the kept list.
+    co_return QStringList(m_languages);
 }
 
 void AppContainer::setHotkeyConfiguration(const FWHotkeyConfiguration &configuration)

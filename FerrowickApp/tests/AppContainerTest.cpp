@@ -3,6 +3,7 @@
 #include "AppContainer.h"
 
 #include "AppTestSupport.h"
+#include "FWTestSupport.h"
 
 #include <FWKit/Credentials.h>
 
@@ -59,6 +60,20 @@ private slots:
         for (const auto &[action, descriptor] :
             FWHotkeys::descriptors(container.hotkeyConfiguration()))
             QVERIFY(app.hotkeys.registered.values().contains(descriptor));
+    }
+
+    // Loaded once for every form; a failed load is not kept, so the next form asks again.
+    void pasteLanguagesAreKept()
+    {
+        FWTest::TestApp app;
+        AppContainer &container = app.build();
+        app.transport->fail(FWError::transport(u"down"_s));
+        app.transport->answer(200, R"(["C","Plain Text"])");
+        QCOMPARE(FWTest::waitFor(container.pasteLanguages()), QStringList());
+        const QStringList languages { u"C"_s, u"Plain Text"_s };
+        QCOMPARE(FWTest::waitFor(container.pasteLanguages()), languages);
+        QCOMPARE(FWTest::waitFor(container.pasteLanguages()), languages);
+        QCOMPARE(app.transport->requests.size(), 2);
     }
 };
 
