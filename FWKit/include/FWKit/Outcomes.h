@@ -73,6 +73,27 @@ private:
     OutcomeText m_text;
 };
 
+// What the shrink and paste flows share: a link on the clipboard, or a message for the user.
+template<typename Derived, typename Cases>
+class LinkOutcome : public Outcome<Cases>
+{
+public:
+    using Kind = typename Cases::Kind;
+
+    // The link is on the clipboard.
+    static Derived copied(QString url) { return Derived(Kind::copied, std::move(url)); }
+    // The request failed or was refused; the message is shown to the user.
+    static Derived failed(QString message) { return Derived(Kind::failed, std::move(message)); }
+
+    // The link of copied; empty for the other cases.
+    QString url() const { return this->payload(Kind::copied); }
+    // The message of failed; empty for the other cases.
+    QString message() const { return this->payload(Kind::failed); }
+
+protected:
+    using Outcome<Cases>::Outcome;
+};
+
 struct ShrinkCases
 {
     enum class Kind { copied, failed, invalidClipboard };
@@ -96,44 +117,29 @@ struct SettingsCases
 
 } // namespace detail
 
-// How the new-shrink flow ended.
-class ShrinkOutcome : public detail::Outcome<detail::ShrinkCases>
+// How the new-shrink flow ended: copied, failed (also when the answer had no link) or
+// invalidClipboard.
+class ShrinkOutcome : public detail::LinkOutcome<ShrinkOutcome, detail::ShrinkCases>
 {
 public:
-    // The short link is on the clipboard.
-    static ShrinkOutcome copied(QString url) { return { Kind::copied, std::move(url) }; }
-    // The request failed or the answer had no link; the message is shown to the user.
-    static ShrinkOutcome failed(QString message) { return { Kind::failed, std::move(message) }; }
     // The clipboard held no usable web link; nothing was sent.
     static ShrinkOutcome invalidClipboard() { return { Kind::invalidClipboard, {} }; }
 
-    // The link of copied; empty for the other cases.
-    QString url() const { return payload(Kind::copied); }
-    // The message of failed; empty for the other cases.
-    QString message() const { return payload(Kind::failed); }
-
 private:
-    using Outcome::Outcome;
+    friend LinkOutcome;
+    using LinkOutcome::LinkOutcome;
 };
 
-// How the paste flow ended.
-class PasteOutcome : public detail::Outcome<detail::PasteCases>
+// How the paste flow ended: copied, failed (also for incomplete input) or needsLogin.
+class PasteOutcome : public detail::LinkOutcome<PasteOutcome, detail::PasteCases>
 {
 public:
-    // The paste was created; its URL is on the clipboard.
-    static PasteOutcome copied(QString url) { return { Kind::copied, std::move(url) }; }
-    // The input was incomplete or the service refused or failed; the message is shown.
-    static PasteOutcome failed(QString message) { return { Kind::failed, std::move(message) }; }
     // No login and password are stored; nothing was sent.
     static PasteOutcome needsLogin() { return { Kind::needsLogin, {} }; }
 
-    // The URL of copied; empty for the other cases.
-    QString url() const { return payload(Kind::copied); }
-    // The message of failed; empty for the other cases.
-    QString message() const { return payload(Kind::failed); }
-
 private:
-    using Outcome::Outcome;
+    friend LinkOutcome;
+    using LinkOutcome::LinkOutcome;
 };
 
 // How saving the login and password ended.

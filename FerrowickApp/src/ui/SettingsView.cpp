@@ -25,10 +25,10 @@ using namespace FWKit;
 
 namespace {
 
+constexpr int rowHeight = 44;
+
 const QString saveFailedText = u"Credentials could not be saved to the Keychain."_s;
 const QString hotkeyErrorText = u"Shortcut could not be registered. Another app may be using it."_s;
-
-constexpr int rowHeight = 44;
 constexpr int rowMargin = 12;
 
 // Icon themes name most pictures only in their symbolic form, which Qt 6.4 does not look for.
