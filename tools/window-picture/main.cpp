@@ -61,16 +61,17 @@ int main(int argc, char *argv[])
         return 2;
     }
     const auto *x11 = app.nativeInterface<QNativeInterface::QX11Application>();
-    const std::optional<QRect> area =
-        x11 ? outerGeometry(x11->connection(), xcb_window_t(window)) : std::nullopt;
+    // An empty rectangle, not an empty optional: gcc -O3 warns of the optional's rectangle as
+    // unset.
+    const QRect area =
+        x11 ? outerGeometry(x11->connection(), xcb_window_t(window)).value_or(QRect()) : QRect();
     QScreen *screen = QGuiApplication::primaryScreen();
-    if (!area || !screen) {
+    if (!area.isValid() || !screen) {
         err << "window-picture: no window " << arguments.at(1) << " on this X display\n";
         return 1;
     }
     // From the root window: the screen's pixels, so that windows over this one show too.
-    const QPixmap picture =
-        screen->grabWindow(0, area->x(), area->y(), area->width(), area->height());
+    const QPixmap picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     if (picture.isNull() || !picture.save(arguments.at(2), "PNG")) {
         err << "window-picture: could not write " << arguments.at(2) << '\n';
         return 1;
