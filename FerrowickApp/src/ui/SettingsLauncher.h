@@ -12,6 +12,5 @@ namespace SettingsLauncher {
 // values read afresh.
 void open(const SettingsServices &services);
 
-
 } // namespace SettingsLauncher
 } // namespace Ferrowick
