@@ -62,6 +62,11 @@ class X11HotkeysTest : public QObject, QAbstractNativeEventFilter
 
 private slots:
     void initTestCase() { SKIP_OUTSIDE_HARNESS(); }
+    void cleanupTestCase()
+    {
+        if (m_other)
+            xcb_disconnect(m_other);
+    }
     // Unregistering releases every grab: another client can then take each combination (the other
     // client may grab again what it holds). After a layout switch the server may still be busy
     // with the keymap for a moment.
