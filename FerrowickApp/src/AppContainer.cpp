@@ -33,11 +33,8 @@ QCoro::Task<> shrinkTask(QPointer<AppContainer> container)
 QCoro::Task<> launchRefresh(QPointer<AppContainer> container)
 {
     co_await container->appModel().refreshBatches();
-    if (!container)
-        co_return;
-    const std::optional<QList<QString>> languages = co_await container->appModel().loadLanguages();
-    if (container && languages)
-        container->setLanguages(*languages);
+    if (container)
+        co_await container->pasteLanguages();
 }
 
 } // namespace
@@ -73,8 +70,6 @@ AppContainer::~AppContainer()
 
 void AppContainer::setLanguages(const QStringList &languages)
 {
-    if (languages == m_languages)
-        return;
     m_languages = languages;
 }
 

@@ -46,7 +46,6 @@ public:
     // Whether the login or the password was missing or empty right after the migration.
     bool didCompleteMigrationWithIncompleteCredentials() const { return m_incompleteCredentials; }
 
-    // Each setter stores only a value that really changes.
     const QStringList &languages() const { return m_languages; }
     void setLanguages(const QStringList &languages);
     const QList<FWKit::FWHotkeyRef> &hotkeyRefs() const { return m_hotkeyRefs; }
