@@ -1,6 +1,9 @@
+#include "AppActivation.h"
 #include "AppContainer.h"
+#include "CommandLine.h"
 #include "DebugLog.h"
 #include "DesktopServices.h"
+#include "DesktopSession.h"
 #include "SingleInstance.h"
 #include "ui/MainMenu.h"
 #include "ui/PastePanelController.h"
@@ -12,6 +15,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -58,10 +62,66 @@ QIcon statusIcon()
     return *icon;
 }
 
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// The token the desktop handed this start, so the window the running Ferrowick opens for it may
+// take the keyboard.
+QString activationToken()
+{
+    const QString wayland = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    return wayland.isEmpty() ? qEnvironmentVariable("DESKTOP_STARTUP_ID") : wayland;
+}
+
+// Asks the portal only in a Wayland session: elsewhere the grabs serve, and the question would
+// cost a round trip at every start.
+SessionFacts gatherFacts(const std::unique_ptr<WaylandClipboard> &dataControl)
+{
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    SessionFacts facts {
+        .sessionType = environment.value(u"XDG_SESSION_TYPE"_s),
+        .hasWaylandDisplay = !environment.value(u"WAYLAND_DISPLAY"_s).isEmpty(),
+        .hasX11Display = !environment.value(u"DISPLAY"_s).isEmpty(),
+        .qtPlatform = QGuiApplication::platformName(),
+        .portalShortcutsVersion = 0,
+        .dataControlProtocol = std::nullopt,
+    };
+    if (DesktopSession::isWayland(environment))
+        facts.portalShortcutsVersion = PortalHotkeys::availableVersion();
+    if (dataControl)
+        facts.dataControlProtocol = dataControl->protocolName();
+    return facts;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Help and version need no display; anything else is read once Qt has taken its own options.
+    QStringList rawArguments;
+    for (int i = 1; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto early = CommandLine::parse(rawArguments);
+        std::holds_alternative<CommandLine::Help>(early)) {
+        print(stdout, CommandLine::helpText());
+        return 0;
+    } else if (std::holds_alternative<CommandLine::Version>(early)) {
+        print(stdout, u"ferrowick %1\n"_s.arg(QString::fromUtf8(FERROWICK_VERSION)));
+        return 0;
+    }
+
+    // The Wayland clipboard client is asked before Qt picks its platform: without it, the X11
+    // selection through XWayland is the one that reads in the background.
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::unique_ptr<WaylandClipboard> dataControl;
+    if (DesktopSession::isWayland(environment))
+        dataControl = WaylandClipboard::connect();
+    if (const auto platform =
+            DesktopSession::preferredQtPlatform(environment, dataControl != nullptr))
+        qputenv("QT_QPA_PLATFORM", *platform);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Ferrowick"_s);
     QApplication::setOrganizationName(u"Ferrowick"_s);
@@ -73,16 +133,39 @@ int main(int argc, char *argv[])
     QIcon::setFallbackThemeName(u"Adwaita"_s);
     quitOnTermination(app);
 
+    const CommandLine::Request request = CommandLine::parse(app.arguments().mid(1));
+    if (const auto *invalid = std::get_if<CommandLine::Invalid>(&request)) {
+        print(stderr, u"ferrowick: %1\nTry 'ferrowick --help'.\n"_s.arg(invalid->message));
+        return 2;
+    }
+    const auto *act = std::get_if<CommandLine::Act>(&request);
+    const std::optional<Trigger> trigger = act ? std::optional(act->trigger) : std::nullopt;
+
     SingleInstance instance;
-    if (instance.claim() == SingleInstance::Claim::secondStart)
+    if (trigger == Trigger::quit && !instance.isOwned()) {
+        print(stderr, u"ferrowick: Ferrowick is not running.\n"_s);
         return 0;
+    }
+    switch (instance.claim(trigger, activationToken())) {
+    case SingleInstance::Claim::secondStart:
+        return 0;
+    case SingleInstance::Claim::refused:
+        print(stderr, u"ferrowick: the running Ferrowick did not take the command.\n"_s);
+        return 1;
+    case SingleInstance::Claim::first:
+    case SingleInstance::Claim::unguarded:
+        break;
+    }
 
     const QIcon icon = statusIcon();
     int exitCode = 0;
     {
         // Declared in the order they borrow from each other; they go in reverse, all before
         // QApplication.
-        DesktopServices desktop;
+        const SessionFacts facts = gatherFacts(dataControl);
+        const BackendChoice choice = DesktopSession::choose(facts);
+        DebugLog::note(DesktopSession::describe(choice, facts));
+        DesktopServices desktop(choice, std::move(dataControl));
         desktop.notifier().requestAuthorization();
         AppContainer container(desktop.appServices());
         AppModel &model = container.appModel();
@@ -98,8 +181,23 @@ int main(int argc, char *argv[])
         QObject::connect(&instance, &SingleInstance::settingsRequested, &app, openSettings);
         QObject::connect(&container, &AppContainer::pasteToggleRequested, &app,
             [&pastePanel] { pastePanel.toggle(); });
+        const auto perform = [&](Trigger command, const QString &token) {
+            DebugLog::note(u"command: "_s + triggerName(command));
+            AppActivation::useActivationToken(token);
+            if (const std::optional<FWKit::FWHotkeyAction> action = hotkeyActionFor(command))
+                container.dispatch(*action);
+            else if (command == Trigger::settings)
+                openSettings();
+            else
+                app.quit();
+        };
+        QObject::connect(&instance, &SingleInstance::triggered, &app, perform);
 
         container.launch();
+        // A command that found no Ferrowick running is this start's first task.
+        if (trigger)
+            QMetaObject::invokeMethod(
+                &app, [&perform, &trigger] { perform(*trigger, QString()); }, Qt::QueuedConnection);
         exitCode = app.exec();
     }
     DebugLog::flush();

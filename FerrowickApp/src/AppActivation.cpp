@@ -1,6 +1,10 @@
 #include "AppActivation.h"
 
+#include <QGuiApplication>
+#include <QString>
 #include <QWidget>
+
+using namespace Qt::StringLiterals;
 
 namespace Ferrowick::AppActivation {
 
@@ -12,6 +16,13 @@ void activate(QWidget *window)
         window->showNormal();
     window->raise();
     window->activateWindow();
+}
+
+void useActivationToken(const QString &token)
+{
+    // Qt's xdg-shell reads the variable at the next activation request and then clears it.
+    if (!token.isEmpty() && QGuiApplication::platformName() == u"wayland"_s)
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
 }
 
 } // namespace Ferrowick::AppActivation

@@ -6,6 +6,7 @@
 
 #include <FWKit/Credentials.h>
 #include <FWKit/HTTPClient.h>
+#include <FWKit/Outcomes.h>
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -59,6 +60,9 @@ AppContainer::AppContainer(AppServices services, QObject *parent)
     m_appModel = std::make_unique<AppModel>(
         *m_manager, m_store, m_services.pasteboard, m_services.notifier, m_services.browser);
     m_hotkeyConfiguration = m_hotkeyStore.load();
+    if (m_services.desktopShortcuts)
+        connect(m_services.desktopShortcuts, &DesktopShortcuts::triggersChanged, this,
+            &HotkeySettings::hotkeyConfigurationChanged);
     // The password is only read when there is a login.
     m_incompleteCredentials = missingOrEmpty(m_store.login()) || missingOrEmpty(m_store.password());
 }
@@ -100,10 +104,12 @@ void AppContainer::launch()
     DebugLog::note(
         u"launch: hasCredentials="_s + (m_incompleteCredentials ? u"false"_s : u"true"_s));
     m_hotkeyHandler = [this](FWHotkeyAction action) { dispatch(action); };
-    m_hotkeyRefs = registerHotkeys(m_hotkeyConfiguration);
+    // Where nothing binds keys for us, the user binds our commands instead.
+    if (binder() != Binder::commands)
+        m_hotkeyRefs = registerHotkeys(m_hotkeyConfiguration);
     // Nothing else tells the user why a shortcut does nothing.
     if (const auto bound = qsizetype(m_hotkeyConfiguration.combos.size());
-        m_hotkeyRefs.size() < bound)
+        binder() != Binder::commands && m_hotkeyRefs.size() < bound)
         DebugLog::note(
             u"launch: %1 of %2 shortcuts could not be registered"_s.arg(bound - m_hotkeyRefs.size())
                 .arg(bound));
@@ -145,6 +151,22 @@ bool AppContainer::rollBack(const QList<FWHotkeyRef> &refused)
     return false;
 }
 
+QString AppContainer::desktopTrigger(FWHotkeyAction action) const
+{
+    return m_services.desktopShortcuts ? m_services.desktopShortcuts->trigger(action) : QString();
+}
+
+bool AppContainer::canConfigureInDesktop() const
+{
+    return m_services.desktopShortcuts && m_services.desktopShortcuts->canConfigure();
+}
+
+void AppContainer::configureInDesktop()
+{
+    if (m_services.desktopShortcuts)
+        m_services.desktopShortcuts->configure();
+}
+
 void AppContainer::checkForUpdates()
 {
     m_updater->checkForUpdates();
@@ -177,6 +199,11 @@ void AppContainer::newBatch()
 
 void AppContainer::startShrink()
 {
+    if (!m_services.clipboardInBackground) {
+        DebugLog::note(u"newShrink outcome: clipboard not readable in the background"_s);
+        m_services.notifier.notify(NoticeCopy::title, NoticeCopy::clipboardUnreadable);
+        return;
+    }
     shrinkTask(this);
 }
 

@@ -61,6 +61,10 @@ public:
     void launch();
 
     bool applyHotkeys(const FWKit::FWHotkeyConfiguration &configuration) override;
+    Binder binder() const override { return m_services.binder; }
+    QString desktopTrigger(FWKit::FWHotkeyAction action) const override;
+    bool canConfigureInDesktop() const override;
+    void configureInDesktop() override;
 
     // What a shortcut press does; the menu's entries call the same operations.
     void dispatch(FWKit::FWHotkeyAction action);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesktopShortcuts.h"
+#include "ui/AppRequests.h"
 #include "update/UpdatePrompt.h"
 
 #include <FWKit/Credentials.h>
@@ -29,6 +31,13 @@ struct AppServices
     FWKit::ServiceURLs urls = FWKit::ServiceURLs::fromEnvironment();
     bool automaticUpdateChecks = true;
     std::chrono::milliseconds requestTimeout = FWKit::HTTPClient::defaultTimeout;
+    // Who binds the keys in this session; with Binder::desktop, desktopShortcuts says what the
+    // desktop bound (it is null otherwise).
+    HotkeySettings::Binder binder = HotkeySettings::Binder::recorder;
+    DesktopShortcuts *desktopShortcuts = nullptr;
+    // False where the clipboard is only readable while one of our windows has the keyboard:
+    // shrink then says so instead of finding no link.
+    bool clipboardInBackground = true;
 };
 
 } // namespace Ferrowick

@@ -9,10 +9,15 @@
 
 namespace Ferrowick {
 
-DesktopServices::DesktopServices()
-    : m_cachedKeychain(std::make_unique<TurnCachedKeychain>(m_keychain))
+DesktopServices::DesktopServices(
+    const BackendChoice &choice, std::unique_ptr<WaylandClipboard> dataControl)
+    : m_choice(choice)
+    , m_cachedKeychain(std::make_unique<TurnCachedKeychain>(m_keychain))
     , m_transport(std::make_shared<DeferredTransport>())
+    , m_dataControl(std::move(dataControl))
 {
+    if (m_choice.shortcuts == ShortcutBackendKind::portal)
+        m_portalHotkeys = std::make_unique<PortalHotkeys>();
     // libsecret does part of its D-Bus work in GLib's shared thread pool, which keeps a finished
     // thread waiting 15 s for more and then wakes it only to end it: an idle tray program would
     // wake for nothing after every keyring read. A thread is cheap to start again.
@@ -21,18 +26,31 @@ DesktopServices::DesktopServices()
 
 AppServices DesktopServices::appServices()
 {
+    FWKit::PasteboardReading &pasteboard = m_dataControl
+        ? static_cast<FWKit::PasteboardReading &>(*m_dataControl)
+        : m_systemPasteboard;
+    FWKit::HotkeyBackend &hotkeys =
+        m_portalHotkeys ? static_cast<FWKit::HotkeyBackend &>(*m_portalHotkeys) : m_x11Hotkeys;
+    HotkeySettings::Binder binder = HotkeySettings::Binder::recorder;
+    if (m_choice.shortcuts == ShortcutBackendKind::portal)
+        binder = HotkeySettings::Binder::desktop;
+    else if (m_choice.shortcuts == ShortcutBackendKind::commands)
+        binder = HotkeySettings::Binder::commands;
     return AppServices {
         .preferences = m_preferences,
         .keychain = *m_cachedKeychain,
         .transport = m_transport,
-        .pasteboard = m_pasteboard,
+        .pasteboard = pasteboard,
         .notifier = m_notifier,
         .browser = m_browser,
-        .hotkeys = m_hotkeys,
+        .hotkeys = hotkeys,
         .updatePrompt = m_updateDialogs,
         .urls = FWKit::ServiceURLs::fromEnvironment(),
         .automaticUpdateChecks = FERROWICK_UPDATE_CHECK,
         .requestTimeout = FWKit::HTTPClient::timeoutFromEnvironment(),
+        .binder = binder,
+        .desktopShortcuts = m_portalHotkeys.get(),
+        .clipboardInBackground = m_choice.clipboard != ClipboardBackendKind::none,
     };
 }
 

@@ -2,10 +2,13 @@
 
 #include "AppServices.h"
 #include "BrowserLauncher.h"
+#include "DesktopSession.h"
 #include "Notifier.h"
+#include "platform/PortalHotkeys.h"
 #include "platform/Preferences.h"
 #include "platform/SecretServiceKeychain.h"
 #include "platform/SystemPasteboard.h"
+#include "platform/WaylandClipboard.h"
 #include "platform/X11Hotkeys.h"
 #include "ui/UpdateDialogs.h"
 
@@ -16,25 +19,30 @@
 namespace Ferrowick {
 
 // The real desktop behind the container's interfaces: preferences file, Secret Service, network,
-// clipboard, notifications, browser, X11 shortcuts and the update dialogs. main() makes the one of
-// the process, before the container that borrows it.
+// clipboard, notifications, browser, shortcuts and the update dialogs, each from the back-end the
+// session offers. main() makes the one of the process, before the container that borrows it.
 class DesktopServices
 {
 public:
-    DesktopServices();
+    // dataControl is the Wayland clipboard client when the choice asks for it.
+    DesktopServices(
+        const BackendChoice &choice, std::unique_ptr<WaylandClipboard> dataControl = nullptr);
 
     Notifier &notifier() { return m_notifier; }
     AppServices appServices();
 
 private:
+    BackendChoice m_choice;
     Preferences m_preferences;
     SecretServiceKeychain m_keychain;
     std::unique_ptr<FWKit::KeychainServicing> m_cachedKeychain; // over m_keychain
     std::shared_ptr<FWKit::HTTPTransport> m_transport;
-    SystemPasteboard m_pasteboard;
+    SystemPasteboard m_systemPasteboard;
+    std::unique_ptr<WaylandClipboard> m_dataControl;
     Notifier m_notifier;
     BrowserLauncher m_browser;
-    X11Hotkeys m_hotkeys;
+    X11Hotkeys m_x11Hotkeys;
+    std::unique_ptr<PortalHotkeys> m_portalHotkeys;
     UpdateDialogs m_updateDialogs;
 };
 

@@ -37,6 +37,27 @@ private slots:
             KeyMap::nativeText({ code.value_or(200), KeyMap::carbonModifiers(modifiers) }), text);
     }
 
+    void portalTriggers_data()
+    {
+        QTest::addColumn<quint32>("keyCode");
+        QTest::addColumn<quint32>("modifiers");
+        QTest::addColumn<QString>("trigger"); // empty: none
+        const quint32 all = FWModifier::command | FWModifier::option | FWModifier::shift;
+        QTest::newRow("letter") << 1u << all << u"CTRL+ALT+SHIFT+s"_s;
+        QTest::newRow("Control is LOGO")
+            << 122u << (FWModifier::control | FWModifier::command) << u"CTRL+LOGO+F1"_s;
+        QTest::newRow("punctuation") << 43u << FWModifier::option << u"ALT+comma"_s;
+        QTest::newRow("digit") << 29u << FWModifier::command << u"CTRL+0"_s;
+        QTest::newRow("not in the table") << 200u << FWModifier::command << QString();
+    }
+    void portalTriggers()
+    {
+        QFETCH(quint32, keyCode);
+        QFETCH(quint32, modifiers);
+        QFETCH(QString, trigger);
+        QCOMPARE(KeyMap::portalTrigger({ keyCode, modifiers }).value_or(QString()), trigger);
+    }
+
     // As stored: Command, Option and Shift, which this desktop calls Ctrl, Alt and Shift.
     void storedDefault()
     {

@@ -167,6 +167,12 @@ namespace NoticeCopy {
 inline const QString title = u"Notice"_s;
 inline const QString invalidURL = u"You do not have a valid URL in your clipboard"_s;
 inline const QString apiIssue = u"There was an issue contacting the API"_s;
+// Where the desktop gives the clipboard only to the window with the keyboard (a Wayland
+// compositor without data-control and no XWayland).
+inline const QString clipboardUnreadable =
+    u"This desktop does not let Ferrowick read the clipboard in the background, so it cannot "
+    "shrink the link you copied. Ferrowick reads it on KDE Plasma, sway, Hyprland and other "
+    "desktops with the data-control protocol, through XWayland, and on X11."_s;
 // Format: "%@" is the short link.
 inline const QString shrinkCopied = u"The url has been copied to your clipboard\n\n%@"_s;
 inline const QString missingFields = u"Please fill out all the required fields."_s;

@@ -4,6 +4,7 @@
 
 #include <X11/keysym.h>
 #include <array>
+#include <utility>
 #include <xcb/xproto.h>
 
 using namespace Qt::StringLiterals;
@@ -135,6 +136,53 @@ constexpr std::array<ModifierEntry, 4> modifierTable { {
     { FWKit::FWModifier::control, Qt::MetaModifier, XCB_MOD_MASK_4 },
 } };
 
+// The keysyms of the table other than letters and digits, whose xkb names are themselves.
+struct KeysymName
+{
+    std::uint32_t keysym;
+    const char16_t *name;
+};
+
+constexpr std::array<KeysymName, 37> keysymNames { {
+    { XK_equal, u"equal" },
+    { XK_minus, u"minus" },
+    { XK_bracketright, u"bracketright" },
+    { XK_bracketleft, u"bracketleft" },
+    { XK_apostrophe, u"apostrophe" },
+    { XK_semicolon, u"semicolon" },
+    { XK_backslash, u"backslash" },
+    { XK_comma, u"comma" },
+    { XK_slash, u"slash" },
+    { XK_period, u"period" },
+    { XK_grave, u"grave" },
+    { XK_F1, u"F1" },
+    { XK_F2, u"F2" },
+    { XK_F3, u"F3" },
+    { XK_F4, u"F4" },
+    { XK_F5, u"F5" },
+    { XK_F6, u"F6" },
+    { XK_F7, u"F7" },
+    { XK_F8, u"F8" },
+    { XK_F9, u"F9" },
+    { XK_F10, u"F10" },
+    { XK_F11, u"F11" },
+    { XK_F12, u"F12" },
+    { XK_Return, u"Return" },
+    { XK_Tab, u"Tab" },
+    { XK_space, u"space" },
+    { XK_BackSpace, u"BackSpace" },
+    { XK_Escape, u"Escape" },
+    { XK_Home, u"Home" },
+    { XK_End, u"End" },
+    { XK_Page_Up, u"Page_Up" },
+    { XK_Page_Down, u"Page_Down" },
+    { XK_Delete, u"Delete" },
+    { XK_Left, u"Left" },
+    { XK_Right, u"Right" },
+    { XK_Down, u"Down" },
+    { XK_Up, u"Up" },
+} };
+
 } // namespace
 
 std::optional<std::uint32_t> keysym(std::uint32_t keyCode)
@@ -216,6 +264,36 @@ QString nativeText(const FWKit::FWKeyCombo &combo)
                        .toString(QKeySequence::NativeText);
     text.chop(1);
     return text + u"key#"_s + QString::number(combo.keyCode);
+}
+
+std::optional<QString> portalTrigger(const FWKit::FWKeyCombo &combo)
+{
+    const std::optional<std::uint32_t> sym = keysym(combo.keyCode);
+    if (!sym)
+        return std::nullopt;
+    QString key;
+    if ((*sym >= 'a' && *sym <= 'z') || (*sym >= '0' && *sym <= '9')) {
+        key = QChar(static_cast<char16_t>(*sym));
+    } else {
+        for (const KeysymName &entry : keysymNames) {
+            if (entry.keysym == *sym)
+                key = QString::fromUtf16(entry.name);
+        }
+    }
+    if (key.isEmpty())
+        return std::nullopt;
+    QString text;
+    constexpr std::array<std::pair<std::uint32_t, const char16_t *>, 4> modifiers { {
+        { FWKit::FWModifier::command, u"CTRL+" },
+        { FWKit::FWModifier::option, u"ALT+" },
+        { FWKit::FWModifier::shift, u"SHIFT+" },
+        { FWKit::FWModifier::control, u"LOGO+" },
+    } };
+    for (const auto &[bit, name] : modifiers) {
+        if (combo.modifiers & bit)
+            text += QString::fromUtf16(name);
+    }
+    return text + key;
 }
 
 } // namespace Ferrowick::KeyMap

@@ -39,5 +39,9 @@ std::optional<QKeySequence> keySequence(const FWKit::FWKeyCombo &combo);
 // The desktop's notation, "Ctrl+Alt+Shift+S"; a key not in the table shows as "key#N" after the
 // modifiers.
 QString nativeText(const FWKit::FWKeyCombo &combo);
+// The notation of the GlobalShortcuts portal's preferred_trigger: the modifiers CTRL, ALT, SHIFT,
+// LOGO, then the key's xkb keysym name, joined with '+' ("CTRL+ALT+SHIFT+s", "LOGO+comma").
+// Nothing when the key is not in the table.
+std::optional<QString> portalTrigger(const FWKit::FWKeyCombo &combo);
 
 } // namespace Ferrowick::KeyMap

@@ -32,7 +32,19 @@ class HotkeySettings : public QObject
     Q_OBJECT
 
 public:
+    // Who binds the keys: our own recorder (X11 grabs), the desktop (the portal), or nobody, so
+    // the user binds our commands in the desktop's or compositor's settings.
+    enum class Binder { recorder, desktop, commands };
+
     using QObject::QObject;
+
+    virtual Binder binder() const = 0;
+    // With Binder::desktop: the desktop's text for the action's key, empty while it has none.
+    virtual QString desktopTrigger(FWKit::FWHotkeyAction action) const = 0;
+    // With Binder::desktop: whether the desktop's own shortcut editor can be opened, and opening
+    // it.
+    virtual bool canConfigureInDesktop() const = 0;
+    virtual void configureInDesktop() = 0;
 
     virtual const FWKit::FWHotkeyConfiguration &hotkeyConfiguration() const = 0;
     // Replaces the registered shortcuts and saves them. False, with the previous configuration
@@ -40,6 +52,7 @@ public:
     virtual bool applyHotkeys(const FWKit::FWHotkeyConfiguration &configuration) = 0;
 
 signals:
+    // Also when the desktop changes the keys it binds for us.
     void hotkeyConfigurationChanged();
 };
 

@@ -11,6 +11,18 @@
 
 namespace Ferrowick {
 
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Wayland leaves a window's opacity to the compositor; Qt warns at every step of a fade there.
+bool canFade()
+{
+    return QGuiApplication::platformName() != u"wayland"_s;
+}
+
+} // namespace
+
 PastePanelController::PastePanelController(
     FWKit::AppModel &model, AppRequests &requests, FWKit::Notifying &notifier)
     : m_model(model)
@@ -62,7 +74,8 @@ void PastePanelController::open()
             Qt::LeftToRight, Qt::AlignCenter, m_panel->size(), screen->availableGeometry()));
 
     m_fade->stop();
-    m_panel->setWindowOpacity(0.0);
+    if (canFade())
+        m_panel->setWindowOpacity(0.0);
     m_panel->present();
     fadeTo(1.0);
 }
@@ -87,6 +100,11 @@ void PastePanelController::fadeTo(qreal opacity)
     // Without a compositor the opacity changes nothing on screen, but the fade still ends in the
     // hide that matters.
     m_fade->stop();
+    if (!canFade()) {
+        if (opacity == 0.0)
+            m_panel->hide();
+        return;
+    }
     m_fade->setStartValue(m_panel->windowOpacity());
     m_fade->setEndValue(opacity);
     m_fade->start();
