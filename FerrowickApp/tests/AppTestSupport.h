@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTest>
@@ -47,6 +48,24 @@ inline std::optional<QByteArray> runTool(
     return ran ? std::optional(tool.readAllStandardOutput()) : std::nullopt;
 }
 
+// The keys a desktop bound for us, as a test sets them.
+class FakeDesktopShortcuts final : public Ferrowick::DesktopShortcuts
+{
+public:
+    QMap<FWKit::FWHotkeyAction, QString> triggers;
+    bool configurable = true;
+    int configured = 0;
+
+    QString trigger(FWKit::FWHotkeyAction action) const override { return triggers.value(action); }
+    bool canConfigure() const override { return configurable; }
+    void configure() override { ++configured; }
+    void setTrigger(FWKit::FWHotkeyAction action, const QString &text)
+    {
+        triggers[action] = text;
+        emit triggersChanged();
+    }
+};
+
 // The container over fakes and the harness's keyring, which starts without the program's
 // credentials. build() makes the container, so a test can seed the services first.
 struct TestApp
@@ -57,6 +76,9 @@ struct TestApp
     FakeDesktop desktop;
     FakeHotkeyBackend hotkeys;
     Ferrowick::UpdateDialogs updateDialogs;
+    // Who binds the keys; with Binder::desktop, desktopShortcuts says what.
+    Ferrowick::HotkeySettings::Binder binder = Ferrowick::HotkeySettings::Binder::recorder;
+    FakeDesktopShortcuts desktopShortcuts;
     std::unique_ptr<Ferrowick::AppContainer> container;
 
     TestApp()
@@ -72,9 +94,12 @@ struct TestApp
 
     Ferrowick::AppContainer &build()
     {
-        container = std::make_unique<Ferrowick::AppContainer>(
-            Ferrowick::AppServices { preferences, keychain, transport, desktop, desktop, desktop,
-                hotkeys, updateDialogs, FWKit::ServiceURLs::production(), false });
+        Ferrowick::AppServices services { preferences, keychain, transport, desktop, desktop,
+            desktop, hotkeys, updateDialogs, FWKit::ServiceURLs::production(), false };
+        services.binder = binder;
+        if (binder == Ferrowick::HotkeySettings::Binder::desktop)
+            services.desktopShortcuts = &desktopShortcuts;
+        container = std::make_unique<Ferrowick::AppContainer>(services);
         return *container;
     }
 

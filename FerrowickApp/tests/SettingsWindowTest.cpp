@@ -3,9 +3,15 @@
 #include "ui/SettingsWindow.h"
 
 #include "AppTestSupport.h"
+#include "CommandLine.h"
 #include "ui/RecorderView.h"
 
+#include <QClipboard>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QToolButton>
 
 using namespace Ferrowick;
 using namespace FWKit;
@@ -72,6 +78,47 @@ private slots:
         QVERIFY(recorder->isRecording() || !QWidget::keyboardGrabber());
         QCOMPARE(beeps, outcome == u"beep"_s ? 1 : 0);
         QCOMPARE(recorder->combo() != before, outcome == u"recorded"_s);
+    }
+
+    // Where the desktop or nobody binds the keys: no recorder, what a row offers, and the pane
+    // still fits its window.
+    void otherBinders_data()
+    {
+        QTest::addColumn<HotkeySettings::Binder>("binder");
+        QTest::addColumn<bool>("configurable");
+        QTest::newRow("desktop") << HotkeySettings::Binder::desktop << true;
+        QTest::newRow("desktop, no editor") << HotkeySettings::Binder::desktop << false;
+        QTest::newRow("commands") << HotkeySettings::Binder::commands << false;
+    }
+    void otherBinders()
+    {
+        QFETCH(HotkeySettings::Binder, binder);
+        QFETCH(bool, configurable);
+        m_app.emplace();
+        m_app->binder = binder;
+        m_app->desktopShortcuts.configurable = configurable;
+        m_app->build();
+        const QPointer<SettingsWindow> window = m_app->openSettings();
+        window->selectPane(SettingsPane::shortcuts);
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(!window->findChild<RecorderView *>());
+        QVERIFY(!window->findChild<QScrollArea *>()->verticalScrollBar()->isVisible());
+        auto *configure = window->findChild<QPushButton *>(u"configureInDesktop"_s);
+        QCOMPARE(configure && configure->isVisible(), configurable);
+        if (configurable) {
+            configure->click();
+            QCOMPARE(m_app->desktopShortcuts.configured, 1);
+        }
+        const QString name = QString::fromLatin1(hotkeyActionName(FWHotkeyAction::newShrink));
+        if (binder == HotkeySettings::Binder::commands) {
+            auto *command = window->findChild<QLineEdit *>(name);
+            QCOMPARE(command->text(), CommandLine::commandFor(FWHotkeyAction::newShrink));
+            window->findChild<QToolButton *>(name + u"Copy"_s)->click();
+            QCOMPARE(QGuiApplication::clipboard()->text(), command->text());
+            return;
+        }
+        m_app->desktopShortcuts.setTrigger(FWHotkeyAction::newShrink, u"Ctrl+Alt+S"_s);
+        QCOMPARE(window->findChild<QLabel *>(name)->text(), u"Ctrl+Alt+S"_s);
     }
 
     // A second "open" brings the same window. Return in a field saves, as the default button;

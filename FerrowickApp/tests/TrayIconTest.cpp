@@ -40,6 +40,30 @@ private slots:
         QCOMPARE(menu.actions().at(3)->menu()->actions().at(1)->iconText(), u"R&D"_s);
     }
 
+    // Where the desktop binds the keys, a row shows its text for the key, never as a key of ours;
+    // where nobody does, no key at all.
+    void menuShowsOthersKeys_data()
+    {
+        QTest::addColumn<HotkeySettings::Binder>("binder");
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("desktop") << HotkeySettings::Binder::desktop << u"Ctrl+Alt+Shift+S"_s;
+        QTest::newRow("commands") << HotkeySettings::Binder::commands << QString();
+    }
+    void menuShowsOthersKeys()
+    {
+        SKIP_OUTSIDE_HARNESS();
+        QFETCH(HotkeySettings::Binder, binder);
+        QFETCH(QString, trigger);
+        FWTest::TestApp app;
+        app.binder = binder;
+        app.desktopShortcuts.triggers[FWKit::FWHotkeyAction::newShrink] = trigger;
+        AppContainer &container = app.build();
+        MainMenu menu(container.appModel(), container, container);
+        const QAction *shrink = menu.actions().at(1);
+        QVERIFY(shrink->shortcut().isEmpty());
+        QCOMPARE(shrink->text().section(u'\t', 1), trigger);
+    }
+
     // A desktop with no tray at all (scripts/headless --no-tray): one notice says how to reach
     // the program, and its settings window offers Quit.
     void withoutTray()

@@ -41,6 +41,13 @@ QString MainMenu::rowTitle(const QString &title, std::optional<FWKeyCombo> combo
     return title;
 }
 
+QString MainMenu::desktopRowText(const QString &title, const QString &trigger)
+{
+    // The desktop's text need not parse as a key sequence, and the key is not ours to set on the
+    // row: after a tab, QMenu shows it in the shortcut column all the same.
+    return trigger.isEmpty() ? title : title + u'\t' + menuText(trigger);
+}
+
 MainMenu::MainMenu(AppModel &model, AppRequests &requests, HotkeySettings &hotkeys, QWidget *parent)
     : QMenu(parent)
     , m_model(model)
@@ -113,12 +120,23 @@ void MainMenu::rebuildBatches()
 void MainMenu::addRow(const QString &title, const QString &iconName, FWHotkeyAction action,
     const std::function<void()> &trigger)
 {
-    const std::optional<FWKeyCombo> combo = m_hotkeys.hotkeyConfiguration().combo(action);
-    QAction *row = addAction(rowTitle(title, combo));
+    QAction *row = addAction(title);
     m_pendingIcons.append({ row, iconName });
     connect(row, &QAction::triggered, this, trigger);
-    if (const auto keys = shortcut(combo))
-        row->setShortcut(*keys);
+    switch (m_hotkeys.binder()) {
+    case HotkeySettings::Binder::recorder: {
+        const std::optional<FWKeyCombo> combo = m_hotkeys.hotkeyConfiguration().combo(action);
+        row->setText(rowTitle(title, combo));
+        if (const auto keys = shortcut(combo))
+            row->setShortcut(*keys);
+        break;
+    }
+    case HotkeySettings::Binder::desktop:
+        row->setText(desktopRowText(title, m_hotkeys.desktopTrigger(action)));
+        break;
+    case HotkeySettings::Binder::commands:
+        break;
+    }
 }
 
 } // namespace Ferrowick

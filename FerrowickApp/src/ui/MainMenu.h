@@ -13,7 +13,8 @@
 
 namespace Ferrowick {
 
-// The tray icon's menu: the three actions with their global shortcuts shown, the user's batches,
+// The tray icon's menu: the three actions with their global shortcuts shown (ours, or the keys
+// the desktop bound; none where the user binds our commands), the user's batches,
 // the update check, the settings window and Quit. Rebuilt whenever the shortcut configuration or
 // the batch list changes.
 class MainMenu : public QMenu
@@ -32,6 +33,9 @@ public:
     // The row's title: the plain title, or with " (<combination>)" when the shortcut cannot be
     // shown as a key equivalent.
     static QString rowTitle(const QString &title, std::optional<FWKit::FWKeyCombo> combo);
+    // The row's text where the desktop binds the keys: the title, and its text for the key in the
+    // shortcut column when it has bound one.
+    static QString desktopRowText(const QString &title, const QString &trigger);
 
 private:
     void rebuild();

@@ -4,20 +4,16 @@
 
 #include <FWKit/AppModel.h>
 #include <FWKit/Credentials.h>
-#include <FWKit/HotkeyConfiguration.h>
 
 #include <QWidget>
 
 #include <array>
-#include <map>
 
 class QIcon;
 class QLabel;
 class QLineEdit;
 
 namespace Ferrowick {
-
-class RecorderView;
 
 // What the settings window works on: the model saves the credentials, the store shows the stored
 // ones, the shortcuts are changed through the application.
@@ -41,8 +37,8 @@ QIcon settingsPaneIcon(SettingsPane pane);
 QSize settingsPaneSize(SettingsPane pane);
 
 // The settings window's content: a header and one pane. General edits the login and password and
-// saves them through the model; Shortcuts shows a recorder per action and applies each change at
-// once through HotkeySettings. Errors show inline, in red. The stored credentials are read once,
+// saves them through the model; Shortcuts is a ShortcutsPane over HotkeySettings. Errors show
+// inline, in red. The stored credentials are read once,
 // at construction; switching panes keeps the fields and the messages.
 class SettingsView : public QWidget
 {
@@ -55,27 +51,17 @@ public:
     // Shows the pane and takes its content size.
     void setPane(SettingsPane pane);
 
-    // The shortcuts shown and edited.
-    const FWKit::FWHotkeyConfiguration &configuration() const { return m_configuration; }
-
 signals:
     // The credentials were saved: the window has done its job.
     void closeRequested();
 
 private:
     QWidget *makeGeneral();
-    QWidget *makeShortcuts();
-    QWidget *makeHotkeyRow(
-        FWKit::FWHotkeyAction action, const QString &title, const QString &iconName);
 
     void save();
-    void commit(FWKit::FWHotkeyAction action, const FWKit::FWKeyCombo &combo);
-    void apply(const FWKit::FWHotkeyConfiguration &next);
-    void showConfiguration(const FWKit::FWHotkeyConfiguration &configuration);
 
     SettingsServices m_services;
     SettingsPane m_pane = SettingsPane::general;
-    FWKit::FWHotkeyConfiguration m_configuration;
 
     QLabel *m_header = nullptr;
     QWidget *m_general = nullptr;
@@ -84,8 +70,6 @@ private:
     QLineEdit *m_password = nullptr;
     QWidget *m_missingFields = nullptr;
     QWidget *m_saveFailed = nullptr;
-    QWidget *m_hotkeyError = nullptr;
-    std::map<FWKit::FWHotkeyAction, RecorderView *> m_recorders;
 };
 
 } // namespace Ferrowick
