@@ -102,7 +102,9 @@ int pasteCommand(const QStringList &arguments)
         fail(u"paste: --checkpoints N,... and --expect PREFIX are needed"_s);
 
     // As main() sets the process up, without the tray, the shortcuts and polling.
-    DesktopServices desktop;
+    // The X11 desktop bench/run measures on.
+    DesktopServices desktop(
+        BackendChoice { SessionKind::x11, ShortcutBackendKind::x11, ClipboardBackendKind::system });
     desktop.notifier().requestAuthorization();
     AppContainer container(desktop.appServices());
     {
