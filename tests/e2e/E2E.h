@@ -1,17 +1,21 @@
 #pragma once
 
 // What the end-to-end tests share: the real `ferrowick` started against the fake provider, the
-// desktop tools a user's actions go through (xdotool, xclip, secret-tool, the notification mock),
-// and the check that no secret a test used leaves the keyring. Every wait is bounded; the tests
-// run only inside scripts/headless.
+// desktop tools a user's actions go through (xdotool, xclip or wl-clipboard, secret-tool, the
+// notification mock, KWin's shortcut service and scripts, weston-debug), and the check that no
+// secret a test used leaves the keyring. Every wait is bounded; the tests run only inside
+// scripts/headless.
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <FakeProviderProcess.h>
@@ -133,15 +137,21 @@ inline bool typeText(const QString &text)
     return run(u"xdotool"_s, { u"type"_s, u"--"_s, text }).has_value();
 }
 
-// Empty also when nobody owns the clipboard (xclip then complains).
+// In the harness's kwin and weston sessions (--session): no X there, the clipboard is Wayland's.
+inline const bool onWayland = qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+
+// Empty also when nobody owns the clipboard (xclip then complains), or where no client may read
+// it (wl-paste on a compositor without the data-control protocol).
 inline QByteArray clipboard()
 {
+    if (onWayland)
+        return run(u"wl-paste"_s, { u"-n"_s }, {}, false).value_or(QByteArray());
     return run(u"xclip"_s, { u"-selection"_s, u"clipboard"_s, u"-o"_s }, {}, false)
         .value_or(QByteArray());
 }
 
-// Another application holding text on the clipboard: xclip in the foreground, so that no forked
-// owner outlives the test.
+// Another application holding text on the clipboard: xclip (wl-copy) in the foreground, so that
+// no forked owner outlives the test.
 struct ClipboardOwner : QProcess
 {
     ~ClipboardOwner() override
@@ -153,8 +163,13 @@ struct ClipboardOwner : QProcess
     bool set(const QByteArray &text)
     {
         setStandardOutputFile(QProcess::nullDevice()); // -quiet tells of every request
-        start(u"xclip"_s, { u"-quiet"_s, u"-selection"_s, u"clipboard"_s, u"-i"_s });
+        if (onWayland) // wl-copy 2.1.0 offers garbage for a type it guesses
+            start(u"wl-copy"_s, { u"--foreground"_s, u"--type"_s, u"text/plain"_s });
+        else
+            start(u"xclip"_s, { u"-quiet"_s, u"-selection"_s, u"clipboard"_s, u"-i"_s });
+        // wl-copy offers the text before it has read all of it: a reader waits until it has.
         write(text);
+        waitForBytesWritten(patienceMs);
         closeWriteChannel();
         return QTest::qWaitFor([&] { return clipboard() == text; }, patienceMs);
     }
@@ -187,6 +202,125 @@ inline QString focusedWindow(const QString &title, const QString &besides = {})
         patienceMs);
     return found ? focused : QString();
 }
+
+// --- Wayland: windows and global shortcuts, through the compositor's own interfaces -------------
+
+// A method call on the session bus; its answer, or an error message.
+inline QDBusMessage callBus(const QString &service, const QString &path, const QString &method,
+    const QVariantList &arguments = {})
+{
+    const QString interface = method.section(u'.', 0, -2);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, interface, method.section(u'.', -1));
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+// KWin's caption of its active window; empty when none is, or KWin did not answer. KWin's
+// scripts see its windows, and what they print goes to its log in the harness folder.
+inline QString activeWindow()
+{
+    static int runs = 0;
+    const QString name = u"e2e-active-%1"_s.arg(++runs);
+    QTemporaryFile script(QDir::tempPath() + u"/XXXXXX.js"_s);
+    if (!script.open())
+        return {};
+    script.write(
+        u"const w = workspace.activeClient; print('%1: ' + (w ? w.caption : ''));"_s.arg(name)
+            .toUtf8());
+    script.close();
+    const QString scripting = u"org.kde.kwin.Scripting."_s;
+    const QString kwin = u"org.kde.KWin"_s;
+    if (callBus(kwin, u"/Scripting"_s, scripting + u"loadScript"_s, { script.fileName(), name })
+            .type() == QDBusMessage::ErrorMessage)
+        return {};
+    callBus(kwin, u"/Scripting"_s, scripting + u"start"_s);
+    const QString log = qEnvironmentVariable("FERROWICK_SANDBOX") + u"/harness/kwin.log"_s;
+    const QString marker = u"js: "_s + name + u": "_s;
+    const bool printed =
+        QTest::qWaitFor([&] { return readAll(log).contains(marker.toUtf8()); }, 5'000);
+    callBus(kwin, u"/Scripting"_s, scripting + u"unloadScript"_s, { name });
+    const QString text = QString::fromUtf8(readAll(log));
+    return printed ? text.sliced(text.indexOf(marker) + marker.size()).section(u'\n', 0, 0)
+                   : QString();
+}
+
+// Titles of weston's top-level windows (the harness starts it with its debug protocol on).
+inline QStringList westonWindows()
+{
+    const QString graph =
+        QString::fromUtf8(run(u"weston-debug"_s, { u"scene-graph"_s }).value_or(QByteArray()));
+    QStringList titles;
+    for (const QString &line : graph.split(u'\n')) {
+        if (const QString title = line.section(u"top-level window '"_s, 1); !title.isEmpty())
+            titles << title.section(u"' of "_s, 0, -2);
+    }
+    return titles;
+}
+
+// The path of the kglobalaccel component that holds that shortcut, as the desktop portal named
+// it; empty while none does.
+inline QString shortcutComponent(const QString &shortcut)
+{
+    const QString accel = u"org.kde.kglobalaccel"_s;
+    const QDBusMessage components =
+        callBus(accel, u"/kglobalaccel"_s, u"org.kde.KGlobalAccel.allComponents"_s);
+    for (const QDBusObjectPath &path :
+        qdbus_cast<QList<QDBusObjectPath>>(components.arguments().value(0))) {
+        const QDBusMessage names =
+            callBus(accel, path.path(), u"org.kde.kglobalaccel.Component.shortcutNames"_s);
+        if (names.arguments().value(0).toStringList().contains(shortcut))
+            return path.path();
+    }
+    return {};
+}
+
+// What KWin does once it has matched a key press to the shortcut.
+inline bool invokeShortcut(const QString &shortcut)
+{
+    const QString component = shortcutComponent(shortcut);
+    return !component.isEmpty() &&
+        callBus(u"org.kde.kglobalaccel"_s, component,
+            u"org.kde.kglobalaccel.Component.invokeShortcut"_s, { shortcut })
+            .type() == QDBusMessage::ReplyMessage;
+}
+
+// Keys typed through KWin's fake input (tools/fake-keys); while it runs the seat has a keyboard,
+// as a real session's has, so start it before the program.
+class FakeKeys
+{
+public:
+    ~FakeKeys()
+    {
+        m_process.closeWriteChannel(); // it ends at the end of its input
+        m_process.waitForFinished();
+    }
+
+    bool start(const QString &program)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program);
+        return answer() == "ready";
+    }
+
+    // "type TEXT" or "key COMBO...": true once KWin has the keys.
+    bool send(const QString &command)
+    {
+        m_process.write(command.toUtf8() + '\n');
+        return answer() == "ok";
+    }
+
+private:
+    QByteArray answer()
+    {
+        const bool answered = QTest::qWaitFor(
+            [&] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
+            patienceMs);
+        return answered ? m_process.readLine().trimmed() : QByteArray();
+    }
+
+    QProcess m_process;
+};
 
 // --- The provider and the program ----------------------------------------------------------------
 
@@ -251,12 +385,13 @@ public:
             m_process.state() == QProcess::Running;
     }
 
-    // Another start while this one runs: it must hand over to this one and exit 0 at once.
-    bool startSecond()
+    // Another start while this one runs, with a command or none: it must hand over to this one
+    // and exit 0 at once.
+    bool startSecond(const QStringList &arguments = {})
     {
         QProcess second;
         second.setProcessEnvironment(m_process.processEnvironment());
-        second.start(m_process.program());
+        second.start(m_process.program(), arguments);
         return second.waitForFinished(patienceMs) && second.exitStatus() == QProcess::NormalExit &&
             second.exitCode() == 0;
     }
