@@ -3,9 +3,9 @@
 #include "AppId.h"
 #include "DebugLog.h"
 #include "platform/KeyMap.h"
+#include "platform/PortalRequest.h"
 
 #include <QCoro/QCoroDBusPendingCall>
-#include <QCoro/QCoroSignal>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -23,21 +23,16 @@ namespace Ferrowick {
 
 namespace {
 
-const QString portalService = u"org.freedesktop.portal.Desktop"_s;
-const QString portalPath = u"/org/freedesktop/portal/desktop"_s;
+const QString &portalService = PortalRequest::service;
+const QString &portalPath = PortalRequest::path;
+const QString logPrefix = u"shortcuts: "_s;
 const QString shortcutsInterface = u"org.freedesktop.portal.GlobalShortcuts"_s;
-const QString requestInterface = u"org.freedesktop.portal.Request"_s;
 // Stable, so the desktop files our keys under the same session name in every run.
 const QString sessionToken = u"ferrowick"_s;
 
 // A portal without repeat-free presses and without releases repeats a held key at the keyboard's
 // rate; presses closer than this are taken as one.
 constexpr qint64 repeatWindowMs = 700;
-
-QDBusMessage portalCall(const QString &interface, const QString &method)
-{
-    return QDBusMessage::createMethodCall(portalService, portalPath, interface, method);
-}
 
 QString description(FWKit::FWHotkeyAction action)
 {
@@ -61,14 +56,6 @@ std::optional<FWKit::FWHotkeyAction> actionNamed(const QString &name)
             return action;
     }
     return std::nullopt;
-}
-
-// A handle the portal returns, which some versions send as a string and others as a path.
-QString objectPath(const QVariant &value)
-{
-    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>())
-        return value.value<QDBusObjectPath>().path();
-    return value.toString();
 }
 
 } // namespace
@@ -95,61 +82,6 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &s
     argument.endStructure();
     return argument;
 }
-
-// One call of the portal that answers through a Request object. Its Response is subscribed to
-// before the call goes out, so a quick answer is not lost.
-class PortalRequest : public QObject
-{
-    Q_OBJECT
-
-public:
-    PortalRequest(QDBusConnection bus, QObject *parent)
-        : QObject(parent)
-        , m_bus(std::move(bus))
-    {
-    }
-    ~PortalRequest() override { unwatch(); }
-
-    void watch(const QString &path)
-    {
-        unwatch();
-        m_path = path;
-        m_bus.connect(portalService, m_path, requestInterface, u"Response"_s, this,
-            SLOT(response(uint, QVariantMap)));
-    }
-
-    const QString &path() const { return m_path; }
-
-    std::optional<std::pair<uint, QVariantMap>> answer;
-
-public slots:
-    void response(uint code, const QVariantMap &results)
-    {
-        if (answer)
-            return;
-        answer.emplace(code, results);
-        unwatch();
-        emit answered();
-    }
-    // The portal left the bus: no Response will come. Code 2 is the portal's "ended otherwise".
-    void abandon() { response(2, {}); }
-
-signals:
-    void answered();
-
-private:
-    void unwatch()
-    {
-        if (!m_path.isEmpty()) {
-            m_bus.disconnect(portalService, m_path, requestInterface, u"Response"_s, this,
-                SLOT(response(uint, QVariantMap)));
-        }
-        m_path.clear();
-    }
-
-    QDBusConnection m_bus;
-    QString m_path;
-};
 
 } // namespace Ferrowick
 
@@ -209,7 +141,7 @@ int PortalHotkeys::availableVersion(QDBusConnection bus)
 {
     if (!bus.isConnected())
         return 0;
-    QDBusMessage get = portalCall(u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    QDBusMessage get = PortalRequest::methodCall(u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
     get << shortcutsInterface << u"version"_s;
     const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -271,7 +203,7 @@ void PortalHotkeys::configure()
 
 QCoro::Task<> PortalHotkeys::configureNow(QPointer<PortalHotkeys> self)
 {
-    QDBusMessage message = portalCall(shortcutsInterface, u"ConfigureShortcuts"_s);
+    QDBusMessage message = PortalRequest::methodCall(shortcutsInterface, u"ConfigureShortcuts"_s);
     message << QVariant::fromValue(QDBusObjectPath(self->m_session)) << QString() << QVariantMap();
     const QDBusPendingCall call = self->m_bus.asyncCall(message);
     const QDBusMessage reply = co_await call;
@@ -334,7 +266,7 @@ QCoro::Task<bool> PortalHotkeys::prepare(QPointer<PortalHotkeys> self)
     // Tells a portal that cannot see our app id (no sandbox, no systemd scope) who we are; it
     // must come before any other call. Portals before 1.18 do not have it.
     QDBusMessage registration =
-        portalCall(u"org.freedesktop.host.portal.Registry"_s, u"Register"_s);
+        PortalRequest::methodCall(u"org.freedesktop.host.portal.Registry"_s, u"Register"_s);
     registration << appId << QVariantMap();
     const QDBusPendingCall registerCall = self->m_bus.asyncCall(registration);
     const QDBusMessage registered = co_await registerCall;
@@ -356,7 +288,7 @@ QCoro::Task<bool> PortalHotkeys::prepare(QPointer<PortalHotkeys> self)
         }
     }
 
-    QDBusMessage get = portalCall(u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    QDBusMessage get = PortalRequest::methodCall(u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
     get << shortcutsInterface << u"version"_s;
     const QDBusPendingCall versionCall = self->m_bus.asyncCall(get);
     const QDBusMessage version = co_await versionCall;
@@ -375,49 +307,6 @@ QCoro::Task<bool> PortalHotkeys::prepare(QPointer<PortalHotkeys> self)
     co_return true;
 }
 
-QCoro::Task<std::optional<QVariantMap>> PortalHotkeys::request(
-    QPointer<PortalHotkeys> self, QString method, QVariantList arguments, QVariantMap options)
-{
-    const QString token = u"ferrowick%1"_s.arg(++self->m_lastToken);
-    options.insert(u"handle_token"_s, token);
-    QString sender = self->m_bus.baseService().mid(1);
-    sender.replace(u'.', u'_');
-    const QString expected = u"%1/request/%2/%3"_s.arg(portalPath, sender, token);
-    const QPointer<PortalRequest> request = new PortalRequest(self->m_bus, self);
-    request->watch(expected);
-
-    QDBusMessage message = portalCall(shortcutsInterface, method);
-    arguments.append(options);
-    message.setArguments(arguments);
-    const QDBusPendingCall call = self->m_bus.asyncCall(message);
-    const QDBusMessage reply = co_await call;
-    if (!self || !request)
-        co_return std::nullopt;
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        DebugLog::note(
-            u"shortcuts: %1 failed: %2: %3"_s.arg(method, reply.errorName(), reply.errorMessage()));
-        delete request;
-        co_return std::nullopt;
-    }
-    // Portals before 0.9 made up their own request path.
-    const QString handle = objectPath(reply.arguments().value(0));
-    if (!request->answer && !handle.isEmpty() && handle != expected)
-        request->watch(handle);
-    if (!request->answer)
-        co_await qCoro(request.data(), &PortalRequest::answered);
-    if (!self || !request || !request->answer)
-        co_return std::nullopt;
-    const auto [code, results] = *request->answer;
-    // It may still be inside its own signal.
-    request->deleteLater();
-    if (code != 0) {
-        DebugLog::note(u"shortcuts: %1 ended with response %2 (%3)"_s.arg(
-            method, QString::number(code), code == 1 ? u"cancelled"_s : u"failed"_s));
-        co_return std::nullopt;
-    }
-    co_return results;
-}
-
 QCoro::Task<bool> PortalHotkeys::bindOnce(QPointer<PortalHotkeys> self, Wanted wanted)
 {
     const bool prepared = co_await prepare(self);
@@ -429,11 +318,11 @@ QCoro::Task<bool> PortalHotkeys::bindOnce(QPointer<PortalHotkeys> self, Wanted w
         // xdg-desktop-portal-kde 5.27 takes the list from here only, and ignores the bind's.
         const QVariantMap options { { u"session_handle_token"_s, sessionToken },
             { u"shortcuts"_s, shortcuts } };
-        const std::optional<QVariantMap> created =
-            co_await request(self, u"CreateSession"_s, {}, options);
+        const std::optional<QVariantMap> created = co_await PortalRequest::call(
+            self, self->m_bus, shortcutsInterface, u"CreateSession"_s, {}, options, logPrefix);
         if (!self || !created)
             co_return false;
-        const QString session = objectPath(created->value(u"session_handle"_s));
+        const QString session = PortalRequest::objectPath(created->value(u"session_handle"_s));
         if (session.isEmpty()) {
             DebugLog::note(u"shortcuts: CreateSession answered without a session handle"_s);
             co_return false;
@@ -444,8 +333,8 @@ QCoro::Task<bool> PortalHotkeys::bindOnce(QPointer<PortalHotkeys> self, Wanted w
 
     const QVariantList arguments { QVariant::fromValue(QDBusObjectPath(self->m_session)), shortcuts,
         QString() };
-    const std::optional<QVariantMap> bound =
-        co_await request(self, u"BindShortcuts"_s, arguments, {});
+    const std::optional<QVariantMap> bound = co_await PortalRequest::call(
+        self, self->m_bus, shortcutsInterface, u"BindShortcuts"_s, arguments, {}, logPrefix);
     if (!self || !bound)
         co_return false;
     self->m_bound = wanted;
@@ -457,8 +346,8 @@ QCoro::Task<bool> PortalHotkeys::bindOnce(QPointer<PortalHotkeys> self, Wanted w
     }
     // A portal that does not say what it bound is asked.
     const QVariantList session { QVariant::fromValue(QDBusObjectPath(self->m_session)) };
-    const std::optional<QVariantMap> listed =
-        co_await request(self, u"ListShortcuts"_s, session, {});
+    const std::optional<QVariantMap> listed = co_await PortalRequest::call(
+        self, self->m_bus, shortcutsInterface, u"ListShortcuts"_s, session, {}, logPrefix);
     if (self && listed)
         self->takeTriggers(listed->value(u"shortcuts"_s), true);
     co_return true;
@@ -503,7 +392,8 @@ void PortalHotkeys::takeTriggers(const QVariant &shortcuts, bool complete)
 void PortalHotkeys::activated(const QDBusMessage &message)
 {
     const QVariantList arguments = message.arguments();
-    if (m_session.isEmpty() || arguments.size() < 2 || objectPath(arguments[0]) != m_session)
+    if (m_session.isEmpty() || arguments.size() < 2 ||
+        PortalRequest::objectPath(arguments[0]) != m_session)
         return;
     const std::optional<FWKit::FWHotkeyAction> action = registeredAction(arguments[1].toString());
     if (!action)
@@ -529,7 +419,8 @@ void PortalHotkeys::activated(const QDBusMessage &message)
 void PortalHotkeys::deactivated(const QDBusMessage &message)
 {
     const QVariantList arguments = message.arguments();
-    if (m_session.isEmpty() || arguments.size() < 2 || objectPath(arguments[0]) != m_session)
+    if (m_session.isEmpty() || arguments.size() < 2 ||
+        PortalRequest::objectPath(arguments[0]) != m_session)
         return;
     m_releasesSeen = true;
     if (const auto action = actionNamed(arguments[1].toString()))
@@ -539,7 +430,8 @@ void PortalHotkeys::deactivated(const QDBusMessage &message)
 void PortalHotkeys::shortcutsChanged(const QDBusMessage &message)
 {
     const QVariantList arguments = message.arguments();
-    if (m_session.isEmpty() || arguments.size() < 2 || objectPath(arguments[0]) != m_session)
+    if (m_session.isEmpty() || arguments.size() < 2 ||
+        PortalRequest::objectPath(arguments[0]) != m_session)
         return;
     // Only the shortcuts that changed.
     takeTriggers(arguments[1], false);
@@ -565,8 +457,7 @@ void PortalHotkeys::dropSession()
     m_prepared = false;
     m_presses.clear();
     // Their Responses will never come.
-    for (PortalRequest *request : findChildren<PortalRequest *>(Qt::FindDirectChildrenOnly))
-        request->abandon();
+    PortalRequest::abandonAll(this);
     if (!m_triggers.empty()) {
         m_triggers.clear();
         emit triggersChanged();
@@ -575,4 +466,3 @@ void PortalHotkeys::dropSession()
 
 } // namespace Ferrowick
 
-#include "PortalHotkeys.moc"

@@ -78,8 +78,6 @@ private:
     static QCoro::Task<> bind(QPointer<PortalHotkeys> self);
     static QCoro::Task<bool> bindOnce(QPointer<PortalHotkeys> self, Wanted wanted);
     static QCoro::Task<bool> prepare(QPointer<PortalHotkeys> self);
-    static QCoro::Task<std::optional<QVariantMap>> request(
-        QPointer<PortalHotkeys> self, QString method, QVariantList arguments, QVariantMap options);
     static QCoro::Task<> configureNow(QPointer<PortalHotkeys> self);
 
     void scheduleBind();
@@ -101,7 +99,6 @@ private:
     // Register and the version are asked once per portal instance.
     bool m_prepared = false;
     int m_version = 0;
-    std::uint64_t m_lastToken = 0;
     QString m_session; // object path; empty while there is none
     std::optional<Wanted> m_bound;
     std::map<FWKit::FWHotkeyAction, QString> m_triggers;
