@@ -465,4 +465,3 @@ void PortalHotkeys::dropSession()
 }
 
 } // namespace Ferrowick
-
