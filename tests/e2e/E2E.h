@@ -303,7 +303,7 @@ public:
         return answer() == "ready";
     }
 
-    // "type TEXT" or "key COMBO...": true once KWin has the keys.
+    // "type TEXT", "key COMBO...", "down COMBO" or "up COMBO": true once KWin has the keys.
     bool send(const QString &command)
     {
         m_process.write(command.toUtf8() + '\n');

@@ -105,8 +105,16 @@ public:
     // Presses the keys in order and lets go of them in reverse.
     void strike(const std::vector<std::uint32_t> &keys)
     {
+        press(keys);
+        release(keys);
+    }
+    void press(const std::vector<std::uint32_t> &keys)
+    {
         for (const std::uint32_t key : keys)
             org_kde_kwin_fake_input_keyboard_key(m_input, key, WL_KEYBOARD_KEY_STATE_PRESSED);
+    }
+    void release(const std::vector<std::uint32_t> &keys)
+    {
         for (auto key = keys.rbegin(); key != keys.rend(); ++key)
             org_kde_kwin_fake_input_keyboard_key(m_input, *key, WL_KEYBOARD_KEY_STATE_RELEASED);
     }
@@ -126,6 +134,16 @@ public:
                     return "no key types '" + std::string(1, character) + "'";
                 strokes.push_back(*keys);
             }
+        } else if (command == "down" || command == "up") {
+            // One combination held down, so the compositor's key repeat runs, until "up".
+            const auto keys = keysFor(rest);
+            if (!keys)
+                return "unknown key combination '" + rest + "'";
+            if (command == "down")
+                press(*keys);
+            else
+                release(*keys);
+            return {};
         } else if (command == "key") {
             std::istringstream words(rest);
             for (std::string word; words >> word;) {
@@ -135,7 +153,7 @@ public:
                 strokes.push_back(*keys);
             }
         } else {
-            return "unknown command '" + command + "' (type or key)";
+            return "unknown command '" + command + "' (type, key, down or up)";
         }
         for (const auto &keys : strokes)
             strike(keys);
