@@ -93,12 +93,11 @@ CommandLine::Request CommandLine::parse(const QStringList &arguments)
 
 QString CommandLine::helpText()
 {
-    QString text =
-        u"Usage: ferrowick [COMMAND]\n\n"
-        "Without a command, starts Ferrowick in the tray; when it already runs, opens its "
-        "settings.\n\n"
-        "Commands, for keys bound in the desktop's or compositor's settings (each asks "
-        "the running Ferrowick, starting it first when none runs):\n"_s;
+    QString text = u"Usage: ferrowick [COMMAND]\n\n"
+                   "Without a command, starts Ferrowick in the tray; when it already runs,\n"
+                   "opens its settings.\n\n"
+                   "Commands, for keys bound in the desktop's or compositor's settings; each\n"
+                   "asks the running Ferrowick, and starts it first when none runs:\n"_s;
     for (const TriggerRow &row : triggerRows())
         text += u"  %1%2\n"_s.arg(row.name, -18).arg(QString::fromUtf8(row.summary));
     text += u"\nOptions:\n"
