@@ -113,11 +113,33 @@ void AppContainer::launch()
         DebugLog::note(
             u"launch: %1 of %2 shortcuts could not be registered"_s.arg(bound - m_hotkeyRefs.size())
                 .arg(bound));
+    if (m_services.keyringLock && m_services.keyringLock->isLocked()) {
+        // The desktop prompts for the keyring's password meanwhile; the credentials are there.
+        DebugLog::note(u"launch: the keyring is locked; waiting for it to be unlocked"_s);
+        connect(m_services.keyringLock, &KeyringLock::unlocked, this,
+            &AppContainer::keyringUnlocked, Qt::SingleShotConnection);
+        return;
+    }
+    startWithCredentials();
+}
+
+void AppContainer::startWithCredentials()
+{
     launchRefresh(this);
     if (m_incompleteCredentials)
         emit settingsRequested();
     else
         m_appModel->startPolling(AppModel::pollingInterval);
+}
+
+void AppContainer::keyringUnlocked()
+{
+    // What the locked keyring hid at construction: legacy values to move, stored credentials.
+    CredentialMigration::migrateIfNeeded(m_services.preferences, m_store);
+    m_incompleteCredentials = missingOrEmpty(m_store.login()) || missingOrEmpty(m_store.password());
+    DebugLog::note(u"keyring unlocked: hasCredentials="_s +
+        (m_incompleteCredentials ? u"false"_s : u"true"_s));
+    startWithCredentials();
 }
 
 QList<FWHotkeyRef> AppContainer::registerHotkeys(const FWHotkeyConfiguration &configuration)

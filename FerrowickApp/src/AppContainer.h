@@ -82,6 +82,9 @@ signals:
     void pasteToggleRequested();
 
 private:
+    // Credentials complete: refresh and poll; otherwise the settings window asks for them.
+    void startWithCredentials();
+    void keyringUnlocked();
     QList<FWKit::FWHotkeyRef> registerHotkeys(const FWKit::FWHotkeyConfiguration &configuration);
     bool rollBack(const QList<FWKit::FWHotkeyRef> &refused);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DesktopShortcuts.h"
+#include "KeyringLock.h"
 #include "ui/AppRequests.h"
 #include "update/UpdatePrompt.h"
 
@@ -38,6 +39,9 @@ struct AppServices
     // False where the clipboard is only readable while one of our windows has the keyboard:
     // shrink then says so instead of finding no link.
     bool clipboardInBackground = true;
+    // The keychain's lock, where it can be locked: a locked start waits for the unlock instead of
+    // asking for credentials it cannot see.
+    KeyringLock *keyringLock = nullptr;
 };
 
 } // namespace Ferrowick

@@ -75,6 +75,41 @@ private slots:
         QCOMPARE(FWTest::waitFor(container.pasteLanguages()), languages);
         QCOMPARE(app.transport->requests.size(), 2);
     }
+
+    // A locked keyring hides the credentials: no settings window, no request until the desktop's
+    // prompt has unlocked it; then the credentials are read again.
+    void lockedKeyringWaitsForTheUnlock_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("credentials behind the lock") << true;
+        QTest::newRow("nothing behind the lock") << false;
+    }
+    void lockedKeyringWaitsForTheUnlock()
+    {
+        QFETCH(bool, stored);
+        struct Lock final : KeyringLock
+        {
+            bool locked = true;
+            bool isLocked() const override { return locked; }
+        } lock;
+        FWTest::TestApp app;
+        app.keyringLock = &lock;
+        AppContainer &container = app.build();
+        if (stored)
+            QVERIFY(
+                container.store().setLogin(u"jane"_s) && container.store().setPassword(u"pw"_s));
+        QSignalSpy settings(&container, &AppContainer::settingsRequested);
+        container.launch();
+        QCoreApplication::processEvents();
+        QCOMPARE(settings.size(), 0);
+        QCOMPARE(app.transport->requests.size(), 0);
+
+        lock.locked = false;
+        emit lock.unlocked();
+        QCOMPARE(settings.size(), stored ? 0 : 1);
+        // The batches when there is a login, and the paste languages.
+        QTRY_COMPARE(app.transport->requests.size(), stored ? 2 : 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(AppContainerTest)

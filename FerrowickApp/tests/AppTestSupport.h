@@ -79,6 +79,7 @@ struct TestApp
     // Who binds the keys; with Binder::desktop, desktopShortcuts says what.
     Ferrowick::HotkeySettings::Binder binder = Ferrowick::HotkeySettings::Binder::recorder;
     FakeDesktopShortcuts desktopShortcuts;
+    Ferrowick::KeyringLock *keyringLock = nullptr;
     std::unique_ptr<Ferrowick::AppContainer> container;
 
     TestApp()
@@ -99,6 +100,7 @@ struct TestApp
         services.binder = binder;
         if (binder == Ferrowick::HotkeySettings::Binder::desktop)
             services.desktopShortcuts = &desktopShortcuts;
+        services.keyringLock = keyringLock;
         container = std::make_unique<Ferrowick::AppContainer>(services);
         return *container;
     }
