@@ -210,6 +210,8 @@ int main()
         }
         std::cout << (error.empty() ? "ok" : "error: " + error) << std::endl;
     }
+    // The protocol has no destructor request; the client side is freed all the same.
+    wl_proxy_destroy(reinterpret_cast<wl_proxy *>(input));
     wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
