@@ -3,10 +3,6 @@
 #include "DeferredTransport.h"
 #include "platform/TurnCachedKeychain.h"
 
-// GLib names struct members `signals`, which Qt defines as a keyword; nothing here needs it.
-#undef signals
-#include <glib.h>
-
 namespace Ferrowick {
 
 DesktopServices::DesktopServices(
@@ -18,10 +14,6 @@ DesktopServices::DesktopServices(
 {
     if (m_choice.shortcuts == ShortcutBackendKind::portal)
         m_portalHotkeys = std::make_unique<PortalHotkeys>();
-    // libsecret does part of its D-Bus work in GLib's shared thread pool, which keeps a finished
-    // thread waiting 15 s for more and then wakes it only to end it: an idle tray program would
-    // wake for nothing after every keyring read. A thread is cheap to start again.
-    g_thread_pool_set_max_unused_threads(0);
 }
 
 AppServices DesktopServices::appServices()
@@ -51,6 +43,7 @@ AppServices DesktopServices::appServices()
         .binder = binder,
         .desktopShortcuts = m_portalHotkeys.get(),
         .clipboardInBackground = m_choice.clipboard != ClipboardBackendKind::none,
+        .keyringLock = &m_keychain,
     };
 }
 

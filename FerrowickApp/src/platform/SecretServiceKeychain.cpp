@@ -1,15 +1,14 @@
 #include "SecretServiceKeychain.h"
 
 #include "AppId.h"
+#include "DebugLog.h"
 
-#include <QByteArray>
-#include <QVariant>
-
-// GLib names struct members `signals`, which Qt defines as a keyword; nothing here needs it.
-#undef signals
-#include <libsecret/secret.h>
-#include <memory>
-#include <optional>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QMap>
 
 namespace Ferrowick {
 
@@ -17,68 +16,27 @@ namespace {
 
 using namespace FWKit;
 
-// Matching ignores the schema name, so items stored by other tools (secret-tool) are found too.
-SecretSchema makeItemSchema()
+using Attributes = QMap<QString, QString>;
+using Secrets = QMap<QDBusObjectPath, SecretMessage>;
+
+const QString defaultCollection = u"/org/freedesktop/secrets/aliases/default"_s;
+const QString collectionInterface = u"org.freedesktop.Secret.Collection"_s;
+const QString itemInterface = u"org.freedesktop.Secret.Item"_s;
+const QString promptInterface = u"org.freedesktop.Secret.Prompt"_s;
+const QString noPrompt = u"/"_s;
+const QString completed = u"Completed"_s;
+
+// The item attributes of a query; without both of them a query would match (and a delete
+// remove) foreign items.
+std::optional<Attributes> attributesOf(const QVariantMap &query)
 {
-    SecretSchema schema {};
-    schema.name = appIdText;
-    schema.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
-    schema.attributes[0] = { "service", SECRET_SCHEMA_ATTRIBUTE_STRING };
-    schema.attributes[1] = { "account", SECRET_SCHEMA_ATTRIBUTE_STRING };
-    return schema;
-}
-
-const SecretSchema itemSchema = makeItemSchema();
-
-struct GLibRelease
-{
-    void operator()(GError *error) const { g_error_free(error); }
-    void operator()(GHashTable *table) const { g_hash_table_unref(table); }
-    void operator()(SecretValue *value) const { secret_value_unref(value); }
-    void operator()(GList *items) const { g_list_free_full(items, g_object_unref); }
-};
-
-template<typename T>
-using GLibPtr = std::unique_ptr<T, GLibRelease>;
-
-// The libsecret attributes of a query; the table points into the byte arrays held here.
-class ItemAttributes
-{
-public:
-    explicit ItemAttributes(const QVariantMap &query)
-        : m_service(query.value(KeychainAttribute::service).toString().toUtf8())
-        , m_account(query.value(KeychainAttribute::account).toString().toUtf8())
-        , m_table(g_hash_table_new(g_str_hash, g_str_equal))
-    {
-        const QVariant itemClass = query.value(KeychainAttribute::itemClass);
-        // Without both attributes a query would match (and a delete remove) foreign items.
-        m_valid = (!itemClass.isValid() || itemClass == KeychainAttribute::genericPassword) &&
-            !m_service.isEmpty() && !m_account.isEmpty();
-        g_hash_table_insert(m_table.get(), const_cast<char *>("service"), m_service.data());
-        g_hash_table_insert(m_table.get(), const_cast<char *>("account"), m_account.data());
-    }
-    ItemAttributes(const ItemAttributes &) = delete;
-    ItemAttributes &operator=(const ItemAttributes &) = delete;
-
-    bool valid() const { return m_valid; }
-    GHashTable *table() const { return m_table.get(); }
-    const QByteArray &account() const { return m_account; }
-
-private:
-    QByteArray m_service;
-    QByteArray m_account;
-    GLibPtr<GHashTable> m_table;
-    bool m_valid = false;
-};
-
-std::int32_t statusOf(const GError *error)
-{
-    if (g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
-        g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER))
-        return SecretServiceKeychain::noService;
-    if (g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED))
-        return SecretServiceKeychain::locked;
-    return SecretServiceKeychain::failed;
+    const QVariant itemClass = query.value(KeychainAttribute::itemClass);
+    const QString service = query.value(KeychainAttribute::service).toString();
+    const QString account = query.value(KeychainAttribute::account).toString();
+    if ((itemClass.isValid() && itemClass != KeychainAttribute::genericPassword) ||
+        service.isEmpty() || account.isEmpty())
+        return std::nullopt;
+    return Attributes { { u"service"_s, service }, { u"account"_s, account } };
 }
 
 std::optional<QByteArray> valueData(const QVariantMap &attributes)
@@ -89,116 +47,311 @@ std::optional<QByteArray> valueData(const QVariantMap &attributes)
     return data.toByteArray();
 }
 
-GLibPtr<SecretValue> secretOf(const QByteArray &bytes)
+std::int32_t statusOf(const QDBusError &error)
 {
-    return GLibPtr<SecretValue>(secret_value_new(bytes.constData(), bytes.size(), "text/plain"));
+    const QString name = error.name();
+    if (name == u"org.freedesktop.DBus.Error.ServiceUnknown" ||
+        name == u"org.freedesktop.DBus.Error.NameHasNoOwner")
+        return SecretServiceKeychain::noService;
+    if (name == u"org.freedesktop.Secret.Error.IsLocked")
+        return SecretServiceKeychain::locked;
+    return SecretServiceKeychain::failed;
 }
 
-// Every item matching the attributes: success with at least one, all unlocked, or the failure.
-// A synchronous search in the caller's context: libsecret's own clear call, failing for want of a
-// Secret Service, leaks the data of its D-Bus proxy's signal subscriptions.
-std::pair<std::int32_t, GLibPtr<GList>> unlockedItems(const ItemAttributes &item)
+QDBusMessage methodCall(const QString &path, const QString &interface, const QString &method)
 {
-    GError *rawError = nullptr;
-    GLibPtr<GList> items(secret_service_search_sync(
-        nullptr, &itemSchema, item.table(), SECRET_SEARCH_ALL, nullptr, &rawError));
-    if (const GLibPtr<GError> error(rawError); error)
-        return { statusOf(error.get()), nullptr };
-    if (!items)
-        return { KeychainStatus::itemNotFound, nullptr };
-    for (GList *each = items.get(); each; each = each->next) {
-        if (secret_item_get_locked(SECRET_ITEM(each->data)))
-            return { SecretServiceKeychain::locked, nullptr };
-    }
-    return { KeychainStatus::success, std::move(items) };
+    return QDBusMessage::createMethodCall(SecretServiceBus::service, path, interface, method);
+}
+
+void registerTypes()
+{
+    static const bool registered = [] {
+        qDBusRegisterMetaType<Attributes>();
+        qDBusRegisterMetaType<SecretMessage>();
+        qDBusRegisterMetaType<Secrets>();
+        return true;
+    }();
+    Q_UNUSED(registered);
 }
 
 } // namespace
 
+SecretServiceKeychain::SecretServiceKeychain(QDBusConnection bus, QObject *parent)
+    : KeyringLock(parent)
+    , m_bus(std::move(bus))
+{
+    registerTypes();
+}
+
+SecretServiceKeychain::~SecretServiceKeychain() = default;
+
 std::int32_t SecretServiceKeychain::add(const QVariantMap &attributes)
 {
-    const ItemAttributes item(attributes);
+    const std::optional<Attributes> item = attributesOf(attributes);
     const std::optional<QByteArray> data = valueData(attributes);
-    if (!item.valid() || !data)
+    if (!item || !data)
         return invalidParameters;
+    m_dismissed = false; // the user is saving: asking to unlock is welcome again
 
-    // A store would silently replace an item with the same attributes.
-    const auto [status, existing] = copyMatching(attributes);
-    if (status == KeychainStatus::success)
+    // CreateItem without replace would still add a second item with the same attributes.
+    const auto existing = unlockedItems(attributes);
+    if (existing)
         return KeychainStatus::duplicateItem;
-    if (status != KeychainStatus::itemNotFound)
-        return status;
+    if (existing.error() != KeychainStatus::itemNotFound)
+        return existing.error();
 
-    // A locked collection hid any existing item above; the store fails on it with IS_LOCKED.
-    const QByteArray label = "Ferrowick " + item.account();
-    GError *rawError = nullptr;
-    secret_password_storev_binary_sync(&itemSchema, item.table(), SECRET_COLLECTION_DEFAULT,
-        label.constData(), secretOf(*data).get(), nullptr, &rawError);
-    const GLibPtr<GError> error(rawError);
-    return error ? statusOf(error.get()) : KeychainStatus::success;
+    const auto opened = session();
+    if (!opened)
+        return opened.error();
+    const std::optional<SecretMessage> secret = (*opened)->seal(*data);
+    if (!secret)
+        return failed;
+    Attributes stored = *item;
+    // The schema name as earlier builds stored it, for tools that sort items by it.
+    stored.insert(u"xdg:schema"_s, appId);
+    const QVariantMap properties {
+        { u"org.freedesktop.Secret.Item.Label"_s,
+            u"Ferrowick %1"_s.arg(item->value(u"account"_s)) },
+        { u"org.freedesktop.Secret.Item.Attributes"_s, QVariant::fromValue(stored) },
+    };
+    const auto created = call(defaultCollection, collectionInterface, u"CreateItem"_s,
+        { properties, QVariant::fromValue(*secret), false });
+    if (!created)
+        return created.error();
+    return afterPrompt(created->value(1).value<QDBusObjectPath>());
 }
 
 std::pair<std::int32_t, QVariantList> SecretServiceKeychain::copyMatching(const QVariantMap &query)
 {
-    const ItemAttributes item(query);
-    if (!item.valid())
+    if (!attributesOf(query))
         return { invalidParameters, {} };
-
-    GError *rawError = nullptr;
-    const GLibPtr<SecretValue> value(
-        secret_password_lookupv_binary_sync(&itemSchema, item.table(), nullptr, &rawError));
-    const GLibPtr<GError> error(rawError);
-    if (error)
-        return { statusOf(error.get()), {} };
-    if (!value)
-        return { KeychainStatus::itemNotFound, {} };
+    const auto items = unlockedItems(query);
+    if (!items)
+        return { items.error(), {} };
     if (!query.value(KeychainAttribute::returnData).toBool())
         return { KeychainStatus::success, {} };
 
-    gsize length = 0;
-    const gchar *bytes = secret_value_get(value.get(), &length);
-    return { KeychainStatus::success, { QByteArray(bytes, qsizetype(length)) } };
+    const auto opened = session();
+    if (!opened)
+        return { opened.error(), {} };
+    const auto reply = call(SecretServiceBus::path, SecretServiceBus::interface, u"GetSecrets"_s,
+        { QVariant::fromValue(Items { items->first() }), QVariant::fromValue((*opened)->path()) });
+    if (!reply)
+        return { reply.error(), {} };
+    const Secrets secrets = qdbus_cast<Secrets>(reply->value(0));
+    const auto found = secrets.constFind(items->first());
+    // An item removed since the search has no secret to give.
+    if (found == secrets.cend())
+        return { KeychainStatus::itemNotFound, {} };
+    const std::optional<QByteArray> value = (*opened)->open(*found);
+    if (!value) {
+        DebugLog::note(u"keyring: a secret did not decrypt"_s);
+        return { failed, {} };
+    }
+    return { KeychainStatus::success, { *value } };
 }
 
 std::int32_t SecretServiceKeychain::updateMatching(
     const QVariantMap &query, const QVariantMap &attributes)
 {
-    const ItemAttributes item(query);
     const std::optional<QByteArray> data = valueData(attributes);
-    if (!item.valid() || !data)
+    if (!attributesOf(query) || !data)
         return invalidParameters;
+    m_dismissed = false;
 
     // Changing the secret of the items themselves keeps their label and other attributes.
-    const auto [status, items] = unlockedItems(item);
-    if (status != KeychainStatus::success)
-        return status;
-    const GLibPtr<SecretValue> secret = secretOf(*data);
-    for (GList *each = items.get(); each; each = each->next) {
-        GError *rawError = nullptr;
-        secret_item_set_secret_sync(SECRET_ITEM(each->data), secret.get(), nullptr, &rawError);
-        if (const GLibPtr<GError> error(rawError); error)
-            return statusOf(error.get());
+    const auto items = unlockedItems(query);
+    if (!items)
+        return items.error();
+    const auto opened = session();
+    if (!opened)
+        return opened.error();
+    const std::optional<SecretMessage> secret = (*opened)->seal(*data);
+    if (!secret)
+        return failed;
+    for (const QDBusObjectPath &each : *items) {
+        const auto set =
+            call(each.path(), itemInterface, u"SetSecret"_s, { QVariant::fromValue(*secret) });
+        if (!set)
+            return set.error();
     }
     return KeychainStatus::success;
 }
 
 std::int32_t SecretServiceKeychain::deleteMatching(const QVariantMap &query)
 {
-    const ItemAttributes item(query);
-    if (!item.valid())
+    if (!attributesOf(query))
         return invalidParameters;
+    m_dismissed = false;
 
     // Item by item, like an update: a locked item is a failure, not "nothing removed".
-    const auto [status, items] = unlockedItems(item);
-    if (status != KeychainStatus::success)
-        return status;
-    for (GList *each = items.get(); each; each = each->next) {
-        GError *rawError = nullptr;
-        secret_item_delete_sync(SECRET_ITEM(each->data), nullptr, &rawError);
-        if (const GLibPtr<GError> error(rawError); error)
-            return statusOf(error.get());
+    const auto items = unlockedItems(query);
+    if (!items)
+        return items.error();
+    for (const QDBusObjectPath &each : *items) {
+        const auto deleted = call(each.path(), itemInterface, u"Delete"_s, {});
+        if (!deleted)
+            return deleted.error();
+        if (const std::int32_t status = afterPrompt(deleted->value(0).value<QDBusObjectPath>());
+            status != KeychainStatus::success)
+            return status;
     }
     return KeychainStatus::success;
+}
+
+std::expected<QVariantList, std::int32_t> SecretServiceKeychain::call(const QString &path,
+    const QString &interface, const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage message = methodCall(path, interface, method);
+    message.setArguments(arguments);
+    const QDBusMessage reply = m_bus.call(message, QDBus::Block, SecretServiceBus::callTimeout);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return reply.arguments();
+
+    const QDBusError error(reply);
+    const std::int32_t status = statusOf(error);
+    if (status == locked)
+        askToUnlock({ QDBusObjectPath(defaultCollection) });
+    else if (status == noService)
+        forgetService();
+    else
+        DebugLog::note(u"keyring: %1 failed: %2"_s.arg(method, error.name()));
+    // The service forgot our session (restarted under the same name): open a new one next time.
+    if (error.name() == u"org.freedesktop.Secret.Error.NoSession")
+        m_session.reset();
+    return std::unexpected(status);
+}
+
+// Every item matching the query: at least one, all unlocked, or the failure. Locked items answer
+// "locked" at once and ask the desktop to unlock them.
+std::expected<SecretServiceKeychain::Items, std::int32_t> SecretServiceKeychain::unlockedItems(
+    const QVariantMap &query)
+{
+    const auto reply = call(SecretServiceBus::path, SecretServiceBus::interface, u"SearchItems"_s,
+        { QVariant::fromValue(*attributesOf(query)) });
+    if (!reply)
+        return std::unexpected(reply.error());
+    const Items lockedItems = qdbus_cast<Items>(reply->value(1));
+    if (!lockedItems.isEmpty()) {
+        askToUnlock(lockedItems);
+        return std::unexpected(locked);
+    }
+    m_locked = false;
+    const Items items = qdbus_cast<Items>(reply->value(0));
+    if (items.isEmpty())
+        return std::unexpected(KeychainStatus::itemNotFound);
+    return items;
+}
+
+std::expected<const SecretSession *, std::int32_t> SecretServiceKeychain::session()
+{
+    if (!m_session) {
+        auto opened = SecretSession::negotiate(m_bus);
+        if (!opened) {
+            const std::int32_t status = statusOf(opened.error());
+            if (status == failed)
+                DebugLog::note(u"keyring: no session: %1"_s.arg(opened.error().name()));
+            return std::unexpected(status);
+        }
+        m_session.emplace(std::move(*opened));
+        if (!m_serviceWatcher) {
+            // A new keyring daemon knows neither our session nor our prompt.
+            m_serviceWatcher = new QDBusServiceWatcher(
+                SecretServiceBus::service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+            connect(m_serviceWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                &SecretServiceKeychain::forgetService);
+        }
+    }
+    return &*m_session;
+}
+
+// A prompt from a write means the collection is locked; the write is not done, and the desktop
+// is asked to unlock instead.
+std::int32_t SecretServiceKeychain::afterPrompt(const QDBusObjectPath &prompt)
+{
+    if (prompt.path().isEmpty() || prompt.path() == noPrompt)
+        return KeychainStatus::success;
+    m_bus.asyncCall(methodCall(prompt.path(), promptInterface, u"Dismiss"_s));
+    askToUnlock({ QDBusObjectPath(defaultCollection) });
+    return locked;
+}
+
+void SecretServiceKeychain::askToUnlock(const Items &objects)
+{
+    m_locked = true;
+    if (m_unlocking || m_dismissed)
+        return;
+    m_unlocking = true;
+    QDBusMessage message =
+        methodCall(SecretServiceBus::path, SecretServiceBus::interface, u"Unlock"_s);
+    message << QVariant::fromValue(objects);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](auto *finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<Items, QDBusObjectPath> reply = *finished;
+        if (reply.isError())
+            return endUnlock(false, u"Unlock failed: %1"_s.arg(reply.error().name()));
+        const QString prompt = reply.argumentAt<1>().path();
+        if (prompt != noPrompt)
+            return showPrompt(prompt);
+        // Nothing unlocked without a prompt would only bring the same read back here.
+        if (reply.argumentAt<0>().isEmpty())
+            return endUnlock(false, u"Unlock unlocked nothing"_s);
+        endUnlock(true, {});
+    });
+}
+
+void SecretServiceKeychain::showPrompt(const QString &prompt)
+{
+    // Subscribed before asking, so an answer that comes at once is not lost.
+    m_prompt = prompt;
+    m_bus.connect(SecretServiceBus::service, prompt, promptInterface, completed, this,
+        SLOT(promptCompleted(bool, QDBusVariant)));
+    // An empty window id: a tray program has no window to put the prompt over.
+    QDBusMessage message = methodCall(prompt, promptInterface, u"Prompt"_s);
+    message << QString();
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, prompt](auto *finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<> reply = *finished;
+        if (reply.isError() && m_prompt == prompt)
+            endUnlock(false, u"the unlock prompt failed: %1"_s.arg(reply.error().name()));
+    });
+}
+
+void SecretServiceKeychain::promptCompleted(bool dismissed, const QDBusVariant &result)
+{
+    Q_UNUSED(result);
+    endUnlock(!dismissed, u"the user dismissed the unlock prompt; asking again at the next save"_s);
+}
+
+// Emits last: a receiver may read again at once.
+void SecretServiceKeychain::endUnlock(bool unlocked, const QString &why)
+{
+    if (!m_prompt.isEmpty()) {
+        m_bus.disconnect(SecretServiceBus::service, m_prompt, promptInterface, completed, this,
+            SLOT(promptCompleted(bool, QDBusVariant)));
+        m_prompt.clear();
+    }
+    m_unlocking = false;
+    if (!unlocked) {
+        m_dismissed = true;
+        DebugLog::note(u"keyring: %1"_s.arg(why));
+        return;
+    }
+    m_locked = false;
+    emit this->unlocked();
+}
+
+void SecretServiceKeychain::forgetService()
+{
+    m_session.reset();
+    if (m_unlocking && !m_prompt.isEmpty()) {
+        m_bus.disconnect(SecretServiceBus::service, m_prompt, promptInterface, completed, this,
+            SLOT(promptCompleted(bool, QDBusVariant)));
+        m_prompt.clear();
+    }
+    m_unlocking = false;
 }
 
 } // namespace Ferrowick
