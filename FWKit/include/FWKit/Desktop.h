@@ -31,6 +31,13 @@ public:
     // Returns at once; the notice is shown on the notifier's own schedule and the caller never
     // learns how. Callers carry on (and return their outcome) without waiting for the user.
     virtual void notify(const QString &title, const QString &body) = 0;
+    // A notice about a link just made: where the desktop offers actions on notifications, it
+    // carries an "Open" action that opens the link in the browser. Otherwise the plain notice.
+    virtual void notifyLink(const QString &title, const QString &body, const QUrl &link)
+    {
+        Q_UNUSED(link);
+        notify(title, body);
+    }
 };
 
 // The system clipboard's plain text.
