@@ -4,6 +4,7 @@
 #include "DebugLog.h"
 #include "DesktopServices.h"
 #include "DesktopSession.h"
+#include "ScriptCommands.h"
 #include "SingleInstance.h"
 #include "ui/MainMenu.h"
 #include "ui/PastePanelController.h"
@@ -67,6 +68,11 @@ void print(std::FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
+QString usageError(const QString &message)
+{
+    return u"ferrowick: %1\nTry 'ferrowick --help'.\n"_s.arg(message);
+}
+
 // The token the desktop handed this start, so the window the running Ferrowick opens for it may
 // take the keyboard.
 QString activationToken()
@@ -99,7 +105,8 @@ SessionFacts gatherFacts(const std::unique_ptr<WaylandClipboard> &dataControl)
 
 int main(int argc, char *argv[])
 {
-    // Help and version need no display; anything else is read once Qt has taken its own options.
+    // Help, version and the commands for scripts need no display; anything else is read once Qt
+    // has taken its own options.
     QStringList rawArguments;
     for (int i = 1; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
@@ -110,6 +117,13 @@ int main(int argc, char *argv[])
     } else if (std::holds_alternative<CommandLine::Version>(early)) {
         print(stdout, u"ferrowick %1\n"_s.arg(QString::fromUtf8(FERROWICK_VERSION)));
         return 0;
+    } else if (const auto *script = std::get_if<CommandLine::Script>(&early)) {
+        return ScriptCommands::exec(argc, argv, *script);
+    } else if (const auto *invalid = std::get_if<CommandLine::Invalid>(&early);
+               invalid && scriptCommandFromName(rawArguments.first())) {
+        // Qt's own options never come with these commands: no display is needed to say so.
+        print(stderr, usageError(invalid->message));
+        return ScriptCommands::usageError;
     }
 
     // The Wayland clipboard client is asked before Qt picks its platform: without it, the X11
@@ -135,7 +149,7 @@ int main(int argc, char *argv[])
 
     const CommandLine::Request request = CommandLine::parse(app.arguments().mid(1));
     if (const auto *invalid = std::get_if<CommandLine::Invalid>(&request)) {
-        print(stderr, u"ferrowick: %1\nTry 'ferrowick --help'.\n"_s.arg(invalid->message));
+        print(stderr, usageError(invalid->message));
         return 2;
     }
     const auto *act = std::get_if<CommandLine::Act>(&request);

@@ -30,6 +30,19 @@ std::optional<Trigger> triggerFromName(const QString &name);
 Trigger triggerFor(FWKit::FWHotkeyAction action);
 std::optional<FWKit::FWHotkeyAction> hotkeyActionFor(Trigger trigger);
 
+// The sub-commands for scripts and terminals: each runs on its own, with no tray and no display,
+// and prints what the service answered.
+enum class ScriptCommand {
+    shrink,
+    paste,
+    batches,
+    languages,
+};
+
+// "shrink", "paste", "batches", "languages".
+QString scriptCommandName(ScriptCommand command);
+std::optional<ScriptCommand> scriptCommandFromName(const QString &name);
+
 // What one start of the program is asked to do.
 struct CommandLine
 {
@@ -51,13 +64,24 @@ struct CommandLine
         Trigger trigger;
         friend bool operator==(const Act &, const Act &) = default;
     };
+    // A command for scripts, with its words.
+    struct Script
+    {
+        ScriptCommand command;
+        // shrink: the links, at least one; paste: the file, none for standard input.
+        QStringList inputs;
+        // paste: the language as given; empty for the service's first.
+        QString language;
+        bool json = false;
+        friend bool operator==(const Script &, const Script &) = default;
+    };
     // Words that are not a command; the text says which, for standard error.
     struct Invalid
     {
         QString message;
         friend bool operator==(const Invalid &, const Invalid &) = default;
     };
-    using Request = std::variant<Run, Help, Version, Act, Invalid>;
+    using Request = std::variant<Run, Help, Version, Act, Script, Invalid>;
 
     // The arguments after the program's name.
     static Request parse(const QStringList &arguments);

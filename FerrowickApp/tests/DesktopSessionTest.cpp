@@ -74,11 +74,40 @@ private slots:
             u"shrink-clipboard"_s
         } << CommandLine::Request { CommandLine::Act { Trigger::shrinkClipboard } };
         QTest::newRow("unknown") << QStringList {
-            u"shrink"_s
-        } << CommandLine::Request { CommandLine::Invalid { u"unknown command 'shrink'"_s } };
+            u"shorten"_s
+        } << CommandLine::Request { CommandLine::Invalid { u"unknown command 'shorten'"_s } };
         QTest::newRow("extra words")
             << QStringList { u"quit"_s, u"now"_s }
             << CommandLine::Request { CommandLine::Invalid { u"'quit' takes no arguments"_s } };
+
+        const auto script = [](ScriptCommand command, const QStringList &inputs,
+                                const QString &language, bool json) {
+            return CommandLine::Request { CommandLine::Script { command, inputs, language, json } };
+        };
+        const auto invalid = [](const QString &message) {
+            return CommandLine::Request { CommandLine::Invalid { message } };
+        };
+        QTest::newRow("shrink, options anywhere") << QStringList { u"shrink"_s, u"a"_s, u"--json"_s,
+            u"b"_s } << script(ScriptCommand::shrink, { u"a"_s, u"b"_s }, {}, true);
+        QTest::newRow("paste '-' is standard input") << QStringList { u"paste"_s, u"-"_s,
+            u"--language"_s, u"C"_s } << script(ScriptCommand::paste, {}, u"C"_s, false);
+        QTest::newRow("paste after --")
+            << QStringList { u"paste"_s, u"--language=Plain Text"_s, u"--"_s, u"--json"_s }
+            << script(ScriptCommand::paste, { u"--json"_s }, u"Plain Text"_s, false);
+        QTest::newRow("batches") << QStringList { u"batches"_s, u"--json"_s }
+                                 << script(ScriptCommand::batches, {}, {}, true);
+        QTest::newRow("help after a command") << QStringList { u"languages"_s, u"--help"_s }
+                                              << CommandLine::Request { CommandLine::Help {} };
+        QTest::newRow("shrink without links") << QStringList { u"shrink"_s, u"--json"_s }
+                                              << invalid(u"'shrink' needs at least one link"_s);
+        QTest::newRow("paste of two files") << QStringList { u"paste"_s, u"a"_s, u"b"_s }
+                                            << invalid(u"'paste' takes one file at most"_s);
+        QTest::newRow("language without value") << QStringList { u"paste"_s, u"--language"_s }
+                                                << invalid(u"'--language' needs a language"_s);
+        QTest::newRow("language of another command") << QStringList { u"languages"_s,
+            u"--language=C"_s } << invalid(u"'languages' has no option '--language=C'"_s);
+        QTest::newRow("batches with words") << QStringList { u"batches"_s, u"alice"_s }
+                                            << invalid(u"'batches' takes no arguments"_s);
     }
     void commandLine()
     {
