@@ -32,7 +32,7 @@ const QString sessionToken = u"ferrowick"_s;
 
 // A portal without repeat-free presses and without releases repeats a held key at the keyboard's
 // rate; presses closer than this are taken as one.
-constexpr qint64 repeatWindowMs = 700;
+constexpr qulonglong repeatWindowMs = 700;
 
 QString description(FWKit::FWHotkeyAction action)
 {
@@ -400,10 +400,11 @@ void PortalHotkeys::activated(const QDBusMessage &message)
         return;
     // One action per press: a held key may be reported again until its release.
     Press &press = m_presses[*action];
-    const bool repeat = press.held &&
-        (m_releasesSeen || (press.last.isValid() && press.last.elapsed() < repeatWindowMs));
+    const qulonglong timestamp = arguments.value(2).toULongLong();
+    const bool repeat =
+        press.held && (m_releasesSeen || (press.last && timestamp - *press.last < repeatWindowMs));
     press.held = true;
-    press.last.start();
+    press.last = timestamp;
     if (repeat || !m_callback)
         return;
     for (const auto &[ref, descriptor] : m_registrations) {

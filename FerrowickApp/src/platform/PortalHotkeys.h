@@ -6,7 +6,6 @@
 
 #include <QCoro/QCoroTask>
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -71,7 +70,9 @@ private:
 
     struct Press
     {
-        QElapsedTimer last;
+        // The portal's timestamp of the last press, in ms: the desktop's clock, so a busy event
+        // loop here cannot stretch a key's repeats apart.
+        std::optional<qulonglong> last;
         bool held = false;
     };
 
