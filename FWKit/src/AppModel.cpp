@@ -144,7 +144,10 @@ QCoro::Task<ShrinkOutcome> AppModel::newShrink()
         co_return ShrinkOutcome::failed(NoticeCopy::apiIssue);
     }
     m_pasteboard.setString(*url);
-    notice(NoticeCopy::formatted(NoticeCopy::shrinkCopied, *url));
+    m_notifier.notifyLink(
+        NoticeCopy::title, NoticeCopy::formatted(NoticeCopy::shrinkCopied, *url), QUrl(*url));
+    // Last: a receiver may destroy the model.
+    emit linkMade({ MadeLink::Kind::shrink, *url, *link, {} });
     co_return ShrinkOutcome::copied(*url);
 }
 
@@ -166,7 +169,9 @@ QCoro::Task<PasteOutcome> AppModel::submitPaste(QString text, std::optional<QStr
     if (!url)
         co_return PasteOutcome::failed(answer->result.value_or(NoticeCopy::apiIssue));
     m_pasteboard.setString(*url);
-    notice(NoticeCopy::formatted(NoticeCopy::pasteCopied, *url));
+    m_notifier.notifyLink(
+        NoticeCopy::title, NoticeCopy::formatted(NoticeCopy::pasteCopied, *url), QUrl(*url));
+    emit linkMade({ MadeLink::Kind::paste, *url, text, *language });
     co_return PasteOutcome::copied(*url);
 }
 

@@ -78,6 +78,7 @@ private slots:
         QFETCH(bool, copied);
         manager.shrinkAnswers = { answer };
         desktop.clipboard = " https://a.example/x\n";
+        QSignalSpy made(model.get(), &AppModel::linkMade);
         const ShrinkOutcome outcome = FWTest::waitFor(model->newShrink());
         QCOMPARE(manager.calls, QStringList { "shrink https://a.example/x" }); // trimmed
         QCOMPARE(
@@ -85,6 +86,9 @@ private slots:
         QCOMPARE(desktop.clipboard, copied ? shortLink : " https://a.example/x\n");
         QCOMPARE(
             desktop.log.last(), notice(copied ? formatted(shrinkCopied, shortLink) : apiIssue));
+        QCOMPARE(made.size(), copied ? 1 : 0);
+        const MadeLink shrunk { MadeLink::Kind::shrink, shortLink, "https://a.example/x", {} };
+        QVERIFY(!copied || made[0][0].value<MadeLink>() == shrunk);
     }
 
     // Only a successful fetch changes the list, and only a change is announced; logged out,

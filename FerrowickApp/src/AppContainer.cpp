@@ -9,6 +9,7 @@
 #include <FWKit/Outcomes.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 
 using namespace Qt::StringLiterals;
@@ -41,6 +42,11 @@ QCoro::Task<> launchRefresh(QPointer<AppContainer> container)
 } // namespace
 
 AppContainer::AppContainer(AppServices services, QObject *parent)
+    : AppContainer(std::move(services), QFileInfo(DebugLog::filePath()).path(), parent)
+{
+}
+
+AppContainer::AppContainer(AppServices services, const QString &stateFolder, QObject *parent)
     : HotkeySettings(parent)
     , m_services(std::move(services))
     , m_hotkeyStore(m_services.preferences)
@@ -51,6 +57,7 @@ AppContainer::AppContainer(AppServices services, QObject *parent)
           m_services.automaticUpdateChecks))
     , m_store(m_services.keychain, serviceID)
     , m_hotkeys(m_services.hotkeys)
+    , m_recentLinks(stateFolder)
 {
     m_updater->start();
     // Before anything reads credentials.
@@ -59,6 +66,9 @@ AppContainer::AppContainer(AppServices services, QObject *parent)
         HTTPClient(m_services.transport, m_services.requestTimeout), m_store, m_services.urls);
     m_appModel = std::make_unique<AppModel>(
         *m_manager, m_store, m_services.pasteboard, m_services.notifier, m_services.browser);
+    connect(m_appModel.get(), &AppModel::linkMade, this, [this](const MadeLink &made) {
+        m_recentLinks.add(RecentLinks::entry(made, QDateTime::currentDateTimeUtc()));
+    });
     m_hotkeyConfiguration = m_hotkeyStore.load();
     if (m_services.desktopShortcuts)
         connect(m_services.desktopShortcuts, &DesktopShortcuts::triggersChanged, this,
@@ -217,6 +227,13 @@ void AppContainer::newBatch()
 {
     if (!m_appModel->newBatch())
         emit settingsRequested();
+}
+
+void AppContainer::copyRecent(const RecentLink &link)
+{
+    // Quietly, as a clipboard history does: the user picked the row and knows what it holds.
+    DebugLog::note(u"menu: Recent"_s);
+    m_services.pasteboard.setString(link.link);
 }
 
 void AppContainer::startShrink()

@@ -2,6 +2,7 @@
 
 #include "AppId.h"
 #include "AppServices.h"
+#include "RecentLinks.h"
 #include "ui/AppRequests.h"
 
 #include <FWKit/AppModel.h>
@@ -36,9 +37,13 @@ public:
 
     static inline const QString serviceID = appId;
 
-    // Builds everything in order: hotkey store, update controller, credential store, migration,
-    // manager, model, shortcut configuration, credential check.
+    // Builds everything in order: hotkey store, update controller, credential store, Recent list,
+    // migration, manager, model (the links it makes go to the Recent list), shortcut
+    // configuration, credential check.
     explicit AppContainer(AppServices services, QObject *parent = nullptr);
+    // The same, with the program's own files (the Recent list) in that folder instead of the
+    // state folder.
+    AppContainer(AppServices services, const QString &stateFolder, QObject *parent = nullptr);
     ~AppContainer() override;
 
     FWKit::AppModel &appModel() { return *m_appModel; }
@@ -76,6 +81,9 @@ public:
     void requestSettings() override { emit settingsRequested(); }
     void requestPasteToggle() override { emit pasteToggleRequested(); }
     QCoro::Task<QStringList> pasteLanguages() override;
+    const RecentLinks &recentLinks() const override { return m_recentLinks; }
+    void copyRecent(const RecentLink &link) override;
+    void clearRecent() override { m_recentLinks.clear(); }
 
 signals:
     void settingsRequested();
@@ -96,6 +104,7 @@ private:
     std::unique_ptr<FWKit::FWManager> m_manager;
     std::unique_ptr<FWKit::AppModel> m_appModel;
     FWKit::FWHotkeys m_hotkeys;
+    RecentLinks m_recentLinks;
 
     QStringList m_languages;
     QList<FWKit::FWHotkeyRef> m_hotkeyRefs;

@@ -21,6 +21,7 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -80,6 +81,8 @@ struct TestApp
     Ferrowick::HotkeySettings::Binder binder = Ferrowick::HotkeySettings::Binder::recorder;
     FakeDesktopShortcuts desktopShortcuts;
     Ferrowick::KeyringLock *keyringLock = nullptr;
+    // The program's own files (the Recent list), fresh for each app.
+    QTemporaryDir stateFolder;
     std::unique_ptr<Ferrowick::AppContainer> container;
 
     TestApp()
@@ -101,7 +104,7 @@ struct TestApp
         if (binder == Ferrowick::HotkeySettings::Binder::desktop)
             services.desktopShortcuts = &desktopShortcuts;
         services.keyringLock = keyringLock;
-        container = std::make_unique<Ferrowick::AppContainer>(services);
+        container = std::make_unique<Ferrowick::AppContainer>(services, stateFolder.path());
         return *container;
     }
 

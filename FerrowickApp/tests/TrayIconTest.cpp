@@ -22,7 +22,8 @@ private slots:
         QVERIFY(!TrayIcon::load(u"/nonexistent/wick.svg"_s));
     }
 
-    // Rebuilt for new shortcuts with its one Batches submenu; a name's '&' is no mnemonic there.
+    // Rebuilt for new shortcuts with its one Batches and one Recent submenu; a name's '&' is no
+    // mnemonic there.
     void menuKeepsItsBatches()
     {
         SKIP_OUTSIDE_HARNESS();
@@ -36,8 +37,28 @@ private slots:
         QTRY_COMPARE(menu.actions().at(3)->menu()->actions().size(), 2);
         app.container->setHotkeyConfiguration({});
         QVERIFY(menu.actions().at(1)->shortcut().isEmpty());
-        QCOMPARE(menu.findChildren<QMenu *>(), QList { menu.actions().at(3)->menu() });
+        const QList submenus { menu.actions().at(3)->menu(), menu.actions().at(4)->menu() };
+        QCOMPARE(menu.findChildren<QMenu *>(), submenus);
         QCOMPARE(menu.actions().at(3)->menu()->actions().at(1)->iconText(), u"R&D"_s);
+    }
+
+    // Greyed out while empty; a made link's row copies it again, Clear Recent empties it.
+    void menuRecalls()
+    {
+        SKIP_OUTSIDE_HARNESS();
+        FWTest::TestApp app;
+        AppContainer &container = app.build();
+        MainMenu menu(container.appModel(), container, container);
+        const QAction *recent = menu.actions().at(4);
+        QVERIFY(!recent->isEnabled());
+        emit container.appModel().linkMade({ FWKit::MadeLink::Kind::shrink,
+            u"https://s.example/1"_s, u"https://a.example/x"_s, {} });
+        QVERIFY(recent->isEnabled());
+        recent->menu()->actions().constFirst()->trigger();
+        QCOMPARE(app.desktop.clipboard, u"https://s.example/1"_s);
+        recent->menu()->actions().constLast()->trigger();
+        QCOMPARE(std::pair(recent->isEnabled(), container.recentLinks().links().size()),
+            std::pair(false, qsizetype(0)));
     }
 
     // Where the desktop binds the keys, a row shows its text for the key, never as a key of ours;

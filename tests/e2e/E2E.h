@@ -90,6 +90,8 @@ inline bool storeCredentials(const QString &login, const QString &password)
 inline const QString preferencesFile =
     qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Ferrowick/Ferrowick.conf"_s;
 inline const QString logFile = qEnvironmentVariable("XDG_STATE_HOME") + u"/Ferrowick/debug.log"_s;
+inline const QString recentFile =
+    qEnvironmentVariable("XDG_STATE_HOME") + u"/Ferrowick/recent.json"_s;
 
 // The debug log's messages that start so, without their time stamps.
 inline QStringList logLines(const QString &prefix)
@@ -406,7 +408,8 @@ public:
     // SIGTERM, as a session's end sends it, unless the program has quit already. True when it
     // ended with status 0 (under AddressSanitizer also without leaks) and no secret a test used
     // is in what it leaves readable: its own command line and environment (as it runs), its
-    // debug log and preferences, the URLs it opened. A hit names the place, never the value.
+    // debug log, preferences and Recent list, the URLs it opened. A hit names the place, never the
+    // value.
     bool stop()
     {
         const QString proc = u"/proc/%1/"_s.arg(m_process.processId()); // 0 once it has quit
@@ -417,7 +420,8 @@ public:
         const bool clean =
             (m_process.state() == QProcess::NotRunning || m_process.waitForFinished(patienceMs)) &&
             m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-        for (const QString &file : { logFile, preferencesFile, browser() + u".opened"_s })
+        for (const QString &file :
+            { logFile, preferencesFile, recentFile, browser() + u".opened"_s })
             readable.insert(file, readAll(file));
         QStringList leaks;
         for (auto file = readable.cbegin(); file != readable.cend(); ++file) {

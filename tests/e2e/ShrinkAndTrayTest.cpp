@@ -8,9 +8,10 @@ enum class Server { None, Trusted, Untrusted };
 Q_DECLARE_METATYPE(Server)
 
 // One program on the harness's default desktop, its cases in this order: the shrink shortcut, a
-// burst of presses, the XEmbed tray's batches, the network failing, and the tray's Quit last. Run
-// with --tray=sni (E2E.TrayMenuTest.sni) for statusNotifierMenuAtThePointer alone. The program
-// gives up on an answer after 5 s: long enough for the burst's queue, short for the tests' waits.
+// burst of presses, the XEmbed tray's batches, a restart and its Recent links, the network
+// failing, and the tray's Quit last. Run with --tray=sni (E2E.TrayMenuTest.sni) for
+// statusNotifierMenuAtThePointer alone. The program gives up on an answer after 5 s: long enough
+// for the burst's queue, short for the tests' waits.
 class ShrinkAndTrayTest : public QObject
 {
     Q_OBJECT
@@ -82,6 +83,32 @@ private slots:
         QVERIFY(pressKeys({ u"Return"_s }));
         QTRY_COMPARE_WITH_TIMEOUT(m_app->opened(),
             QStringList { u"https://demo.ferrowick.app/holiday-photos"_s }, patienceMs);
+        QVERIFY(waitForWindows({}, 1));
+    }
+
+    // A link shrunk before a restart is in the Recent submenu after it, and choosing it copies
+    // the link again.
+    void recentSurvivesARestart()
+    {
+        if (qEnvironmentVariable("FERROWICK_TRAY") != u"trayer"_s)
+            QSKIP("needs the harness's XEmbed tray");
+        QByteArray shortLink;
+        {
+            ClipboardOwner owner;
+            QVERIFY(owner.set("https://example.com/recent?q=1"));
+            QVERIFY(pressKeys({ shrinkKeys }));
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                (shortLink = clipboard()).startsWith(m_provider.origin().toEncoded() + "/s/"),
+                logDump(), patienceMs);
+        }
+        QVERIFY(m_app->stop());
+        QVERIFY(m_app->start());
+        QVERIFY(openMenu());
+        // New Batch, New Shrink, New Paste, Batches, Recent: its first row is the newest.
+        QVERIFY(pressKeys({ u"Down"_s, u"Down"_s, u"Down"_s, u"Down"_s, u"Down"_s, u"Right"_s }));
+        QVERIFY(waitForWindows({}, 3));
+        QVERIFY(pressKeys({ u"Return"_s }));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboard(), shortLink, patienceMs);
         QVERIFY(waitForWindows({}, 1));
     }
 

@@ -19,6 +19,20 @@
 
 namespace FWKit {
 
+// A link the model has just made and copied: a short link, whose source is the long link it
+// shortens, or a paste's URL, whose source is the pasted text in that language.
+struct MadeLink
+{
+    enum class Kind { shrink, paste };
+
+    Kind kind = Kind::shrink;
+    QString link;
+    QString source;
+    QString language;
+
+    bool operator==(const MadeLink &) const = default;
+};
+
 // Runs every user action against the services and turns the results into outcomes, clipboard
 // writes and notices; holds the user's batches and keeps them fresh by polling.
 //
@@ -71,6 +85,8 @@ public:
 
 signals:
     void batchesChanged();
+    // After the link is on the clipboard and its notice is posted.
+    void linkMade(const FWKit::MadeLink &made);
 
 private:
     void setBatches(QList<Batch> batches);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecentLinks.h"
+
 #include <FWKit/HotkeyConfiguration.h>
 
 #include <QCoro/QCoroTask>
@@ -24,6 +26,11 @@ public:
     // The paste languages: the kept list, or loaded and kept when there is none yet. Empty when
     // the service has none to give.
     virtual QCoro::Task<QStringList> pasteLanguages() = 0;
+    // The links made lately; it tells of its changes.
+    virtual const RecentLinks &recentLinks() const = 0;
+    // Puts that link on the clipboard again.
+    virtual void copyRecent(const RecentLink &link) = 0;
+    virtual void clearRecent() = 0;
 };
 
 // The shortcuts in effect, as the menu shows them and the settings window changes them.

@@ -55,13 +55,17 @@ MainMenu::MainMenu(AppModel &model, AppRequests &requests, HotkeySettings &hotke
     , m_hotkeys(hotkeys)
     // Made once: clear() removes a submenu's row but would leave the submenu itself behind.
     , m_batches(new QMenu(u"Batches"_s, this))
+    , m_recent(new QMenu(u"Recent"_s, this))
 {
     rebuild();
     rebuildBatches();
+    rebuildRecent();
     connect(this, &QMenu::aboutToShow, this, [this] {
         m_iconsWanted = true;
         loadIcons();
+        rebuildRecent();
     });
+    connect(&m_requests.recentLinks(), &RecentLinks::changed, this, &MainMenu::rebuildRecent);
     connect(&m_hotkeys, &HotkeySettings::hotkeyConfigurationChanged, this, &MainMenu::rebuild);
     connect(&m_model, &AppModel::batchesChanged, this, &MainMenu::rebuildBatches);
 }
@@ -82,6 +86,7 @@ void MainMenu::rebuild()
         [this] { m_requests.requestPasteToggle(); });
 
     addMenu(m_batches);
+    addMenu(m_recent);
     addSeparator();
 
     addAction(u"Check for Updates\u2026"_s, this, [this] {
@@ -115,6 +120,24 @@ void MainMenu::rebuildBatches()
                 m_requests.requestSettings();
         });
     }
+}
+
+void MainMenu::rebuildRecent()
+{
+    m_recent->clear();
+    const QList<RecentLink> &links = m_requests.recentLinks().links();
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const RecentLink &link : links) {
+        m_recent->addAction(menuText(RecentLinks::label(link, now)), this,
+            [this, link] { m_requests.copyRecent(link); });
+    }
+    m_recent->addSeparator();
+    m_recent->addAction(u"Clear Recent"_s, this, [this] {
+        DebugLog::note(u"menu: Clear Recent"_s);
+        m_requests.clearRecent();
+    });
+    // Greyed out rather than hidden, so the row stays where the user learnt to look for it.
+    m_recent->menuAction()->setEnabled(!links.isEmpty());
 }
 
 void MainMenu::addRow(const QString &title, const QString &iconName, FWHotkeyAction action,

@@ -14,9 +14,10 @@
 namespace Ferrowick {
 
 // The tray icon's menu: the three actions with their global shortcuts shown (ours, or the keys
-// the desktop bound; none where the user binds our commands), the user's batches,
-// the update check, the settings window and Quit. Rebuilt whenever the shortcut configuration or
-// the batch list changes.
+// the desktop bound; none where the user binds our commands), the user's batches, the links made
+// lately, the update check, the settings window and Quit. Rebuilt whenever the shortcut
+// configuration or the batch list changes; the Recent submenu whenever its list changes or the
+// menu opens (its labels leave the date out for today).
 class MainMenu : public QMenu
 {
     Q_OBJECT
@@ -40,6 +41,7 @@ public:
 private:
     void rebuild();
     void rebuildBatches();
+    void rebuildRecent();
     void addRow(const QString &title, const QString &iconName, FWKit::FWHotkeyAction action,
         const std::function<void()> &trigger);
     void loadIcons();
@@ -48,6 +50,7 @@ private:
     AppRequests &m_requests;
     HotkeySettings &m_hotkeys;
     QMenu *m_batches = nullptr;
+    QMenu *m_recent = nullptr;
     // Each row's theme icon, looked up when the menu first opens: loading the icon theme is the
     // costliest part of building the menu, and nobody sees it before then.
     QList<std::pair<QAction *, QString>> m_pendingIcons;
