@@ -183,7 +183,8 @@ int main(int argc, char *argv[])
         desktop.notifier().requestAuthorization();
         AppContainer container(desktop.appServices());
         AppModel &model = container.appModel();
-        const SettingsServices settings { model, container.store(), container };
+        const SettingsServices settings { model, container.store(), container,
+            &desktop.autostart() };
 
         PastePanelController pastePanel(model, container, desktop.notifier());
         MainMenu menu(model, container, container);

@@ -11,6 +11,7 @@ DesktopServices::DesktopServices(
     , m_cachedKeychain(std::make_unique<TurnCachedKeychain>(m_keychain))
     , m_transport(std::make_shared<DeferredTransport>())
     , m_dataControl(std::move(dataControl))
+    , m_notifier(m_browser)
 {
     if (m_choice.shortcuts == ShortcutBackendKind::portal)
         m_portalHotkeys = std::make_unique<PortalHotkeys>();

@@ -4,6 +4,7 @@
 #include "BrowserLauncher.h"
 #include "DesktopSession.h"
 #include "Notifier.h"
+#include "platform/Autostart.h"
 #include "platform/PortalHotkeys.h"
 #include "platform/Preferences.h"
 #include "platform/SecretServiceKeychain.h"
@@ -29,6 +30,7 @@ public:
         const BackendChoice &choice, std::unique_ptr<WaylandClipboard> dataControl = nullptr);
 
     Notifier &notifier() { return m_notifier; }
+    Autostart &autostart() { return m_autostart; }
     AppServices appServices();
 
 private:
@@ -39,11 +41,12 @@ private:
     std::shared_ptr<FWKit::HTTPTransport> m_transport;
     SystemPasteboard m_systemPasteboard;
     std::unique_ptr<WaylandClipboard> m_dataControl;
-    Notifier m_notifier;
     BrowserLauncher m_browser;
+    Notifier m_notifier; // opens its notices' links in m_browser
     X11Hotkeys m_x11Hotkeys;
     std::unique_ptr<PortalHotkeys> m_portalHotkeys;
     UpdateDialogs m_updateDialogs;
+    Autostart m_autostart;
 };
 
 } // namespace Ferrowick

@@ -4,13 +4,16 @@
 
 #include "AppTestSupport.h"
 #include "CommandLine.h"
+#include "platform/Autostart.h"
 #include "ui/RecorderView.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 using namespace Ferrowick;
@@ -119,6 +122,61 @@ private slots:
         }
         m_app->desktopShortcuts.setTrigger(FWHotkeyAction::newShrink, u"Ctrl+Alt+S"_s);
         QCOMPARE(window->findChild<QLabel *>(name)->text(), u"Ctrl+Alt+S"_s);
+    }
+
+    // The box shows what the autostart folder holds, whoever put it there, and changes it at once.
+    void startAtLogin_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // the entry found; null: none
+        QTest::addColumn<bool>("blocked"); // a file stands where the folder should be
+        QTest::addColumn<bool>("shown");
+        const QByteArray entry = "[Desktop Entry]\nType=Application\nExec=ferrowick\n";
+        QTest::newRow("none") << QByteArray() << false << false;
+        QTest::newRow("entry") << entry << false << true;
+        QTest::newRow("hidden entry") << entry + "Hidden=true\n" << false << false;
+        QTest::newRow("switched off in GNOME") << entry + "X-GNOME-Autostart-enabled=false\n"
+                                               << false << false;
+        QTest::newRow("folder blocked") << QByteArray() << true << false;
+    }
+    void startAtLogin()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, blocked);
+        QFETCH(bool, shown);
+        QTemporaryDir config;
+        const QString folder = config.filePath(u"autostart"_s);
+        Autostart autostart(blocked ? folder + u"/autostart"_s : folder);
+        QFile file(autostart.entryPath());
+        if (blocked)
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        else if (!before.isNull())
+            QVERIFY(QDir().mkpath(folder) && file.open(QIODevice::WriteOnly) &&
+                file.write(before) == before.size());
+        file.close();
+        SettingsWindow window({ m_app->container->appModel(), m_app->container->store(),
+            *m_app->container, &autostart });
+        window.show();
+        auto *box = window.findChild<QCheckBox *>(u"startAtLogin"_s);
+        QCOMPARE(box->isChecked(), shown);
+
+        box->click();
+        QCOMPARE(file.exists(), !shown && !blocked);
+        QCOMPARE(box->isChecked(), file.exists());
+        QCOMPARE(window.findChild<QWidget *>(u"startAtLoginFailed"_s)->isVisible(), blocked);
+        if (file.exists()) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray written = file.readAll();
+            file.close();
+            QVERIFY(written.contains(
+                "\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + '\n'));
+            QVERIFY(written.contains("\nX-GNOME-Autostart-enabled=true\n"));
+            QVERIFY(!written.contains("Hidden"));
+            // Removed by hand: the pane shows it when it comes back into view.
+            QVERIFY(file.remove());
+            window.selectPane(SettingsPane::shortcuts);
+            window.selectPane(SettingsPane::general);
+            QVERIFY(!box->isChecked());
+        }
     }
 
     // A second "open" brings the same window. Return in a field saves, as the default button;

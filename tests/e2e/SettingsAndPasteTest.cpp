@@ -43,6 +43,17 @@ private slots:
         if (qEnvironmentVariable("FERROWICK_WM") != u"openbox"_s)
             QSKIP("needs the harness with its window manager (--wm): focus and frames are used");
         QVERIFY(m_provider.start({ .accounts = { { u"demo"_s, u"demo-password-1"_s, {} } } }));
+        // A server with actions on its notices, as most desktops' are, before the program asks.
+        const QStringList offered = callBus(u"org.freedesktop.Notifications"_s,
+            u"/org/freedesktop/Notifications"_s, u"org.freedesktop.Notifications.GetCapabilities"_s)
+                                        .arguments()
+                                        .value(0)
+                                        .toStringList();
+        QVERIFY(callBus(u"org.freedesktop.Notifications"_s, u"/org/freedesktop/Notifications"_s,
+                    u"org.freedesktop.DBus.Mock.AddMethod"_s,
+                    { u"org.freedesktop.Notifications"_s, u"GetCapabilities"_s, QString(), u"as"_s,
+                        u"ret = ['%1', 'actions']"_s.arg(offered.join(u"', '"_s)) })
+                    .type() == QDBusMessage::ReplyMessage);
         m_app = std::make_unique<App>(m_provider);
     }
 
@@ -91,6 +102,37 @@ private slots:
         QCOMPARE(m_provider.send("GET", QUrl(url)).body, text.toUtf8());
         QVERIFY(pressKeys({ u"space"_s })); // on OK
         QVERIFY2(waitForWindows(panelTitle, 0), logDump());
+    }
+
+    // The notice that the paste's link was copied: its Open takes the browser there.
+    void copiedNoticeOpensItsLink()
+    {
+        const QString url = QString::fromUtf8(clipboard());
+        QTRY_VERIFY_WITH_TIMEOUT(notices().value(notices().size() - 1).contains(url), patienceMs);
+        // The mock numbers its notices from 1, in turn.
+        const uint id = notices().size();
+        const QVariantList signal { QVariant::fromValue(QDBusVariant(id)),
+            QVariant::fromValue(QDBusVariant(u"open"_s)) };
+        callBus(u"org.freedesktop.Notifications"_s, u"/org/freedesktop/Notifications"_s,
+            u"org.freedesktop.DBus.Mock.EmitSignal"_s,
+            { u"org.freedesktop.Notifications"_s, u"ActionInvoked"_s, u"us"_s, signal });
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->opened(), QStringList { url }, patienceMs);
+    }
+
+    // Ticked in General, the box writes the desktop's autostart entry; unticked, it is gone.
+    void startAtLoginFromTheSettings()
+    {
+        const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") +
+            u"/autostart/app.ferrowick.Ferrowick.desktop"_s;
+        QVERIFY(m_app->startSecond());
+        QVERIFY2(!focusedWindow(settingsTitle).isEmpty(), logDump());
+        // From the login field over the password and Save to the box.
+        QVERIFY(pressKeys({ u"Tab"_s, u"Tab"_s, u"Tab"_s, u"space"_s }));
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(entry).contains("\nExec=" FERROWICK_APP "\n"), patienceMs);
+        QVERIFY(pressKeys({ u"space"_s }));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(entry), patienceMs);
+        QVERIFY(pressKeys({ u"Escape"_s }));
+        QVERIFY2(waitForWindows(settingsTitle, 0), logDump());
     }
 
     void secondStartRecordsAShortcut()

@@ -128,6 +128,13 @@ ErrorLine::ErrorLine(const QString &name, const QString &text, QWidget *parent)
     hide();
 }
 
+void ErrorLine::setText(const QString &text)
+{
+    m_text->setTextFormat(Qt::PlainText);
+    m_text->setWordWrap(true);
+    m_text->setText(text);
+}
+
 void ErrorLine::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::PaletteChange)

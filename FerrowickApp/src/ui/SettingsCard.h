@@ -47,6 +47,9 @@ class ErrorLine final : public QWidget
 public:
     ErrorLine(const QString &name, const QString &text, QWidget *parent);
 
+    // For a message that names its cause; long ones wrap.
+    void setText(const QString &text);
+
 protected:
     void changeEvent(QEvent *event) override;
 

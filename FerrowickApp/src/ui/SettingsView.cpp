@@ -5,6 +5,8 @@
 
 #include <FWKit/Outcomes.h>
 
+#include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,8 @@ using namespace FWKit;
 namespace {
 
 const QString saveFailedText = u"Credentials could not be saved to the Keychain."_s;
+const QString startAtLoginText = u"Start Ferrowick when you log in"_s;
+const QString startAtLoginFailedText = u"Start at login could not be changed: %1"_s;
 
 QLineEdit *addFieldRow(
     QVBoxLayout *card, const QString &label, const QString &placeholder, const QString &value)
@@ -64,7 +68,7 @@ QIcon settingsPaneIcon(SettingsPane pane)
 
 QSize settingsPaneSize(SettingsPane pane)
 {
-    return { 520, pane == SettingsPane::general ? 230 : 310 };
+    return { 520, pane == SettingsPane::general ? 300 : 310 };
 }
 
 SettingsView::SettingsView(const SettingsServices &services, QWidget *parent)
@@ -109,6 +113,22 @@ void SettingsView::setPane(SettingsPane pane)
     m_general->setVisible(pane == SettingsPane::general);
     m_shortcuts->setVisible(pane == SettingsPane::shortcuts);
     setFixedSize(settingsPaneSize(pane));
+    if (pane == SettingsPane::general)
+        showStartAtLogin();
+}
+
+void SettingsView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    showStartAtLogin();
+}
+
+// A window brought back to the front may have been left open while the entry changed.
+void SettingsView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        showStartAtLogin();
+    QWidget::changeEvent(event);
 }
 
 QWidget *SettingsView::makeGeneral()
@@ -130,7 +150,17 @@ QWidget *SettingsView::makeGeneral()
     save->setObjectName(u"save"_s);
     save->setDefault(true);
     connect(save, &QPushButton::clicked, this, &SettingsView::save);
-    addTrailingButton(layout, save);
+    if (m_services.autostart) {
+        // Save belongs to the credentials; the start at login below takes effect when ticked.
+        auto *saveRow = new QHBoxLayout;
+        saveRow->addStretch();
+        saveRow->addWidget(save);
+        layout->addLayout(saveRow);
+        addStartAtLogin(pane, layout);
+        layout->addStretch();
+    } else {
+        addTrailingButton(layout, save);
+    }
 
     // The default button's key, wherever the focus is in the pane.
     auto *saveKey = new QShortcut(pane);
@@ -138,6 +168,41 @@ QWidget *SettingsView::makeGeneral()
     saveKey->setContext(Qt::WidgetWithChildrenShortcut);
     connect(saveKey, &QShortcut::activated, this, &SettingsView::save);
     return pane;
+}
+
+void SettingsView::addStartAtLogin(QWidget *pane, QVBoxLayout *column)
+{
+    auto *card = new SettingsCard(pane);
+    auto *rows = new QVBoxLayout(card);
+    rows->setContentsMargins(0, 0, 0, 0);
+    QWidget *row = makeSettingsRow(card);
+    m_startAtLogin = new QCheckBox(startAtLoginText, row);
+    m_startAtLogin->setObjectName(u"startAtLogin"_s);
+    rowLayout(row)->addWidget(m_startAtLogin);
+    rows->addWidget(row);
+    column->addWidget(card);
+    m_startAtLoginFailed = new ErrorLine(u"startAtLoginFailed"_s, QString(), pane);
+    column->addWidget(m_startAtLoginFailed);
+    // Only the user's clicks: showing the state is no reason to write it.
+    connect(m_startAtLogin, &QCheckBox::clicked, this, &SettingsView::setStartAtLogin);
+}
+
+void SettingsView::showStartAtLogin()
+{
+    if (m_startAtLogin)
+        m_startAtLogin->setChecked(m_services.autostart->isEnabled());
+}
+
+void SettingsView::setStartAtLogin(bool enabled)
+{
+    const std::expected<void, QString> changed = m_services.autostart->setEnabled(enabled);
+    if (changed) {
+        m_startAtLoginFailed->hide();
+    } else {
+        m_startAtLoginFailed->setText(startAtLoginFailedText.arg(changed.error()));
+        m_startAtLoginFailed->show();
+    }
+    showStartAtLogin();
 }
 
 void SettingsView::save()

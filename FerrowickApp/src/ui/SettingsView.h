@@ -8,20 +8,39 @@
 #include <QWidget>
 
 #include <array>
+#include <expected>
 
+class QCheckBox;
 class QIcon;
 class QLabel;
 class QLineEdit;
+class QVBoxLayout;
 
 namespace Ferrowick {
 
+class ErrorLine;
+
+// Whether the program starts when the user logs in, as the desktop will see it.
+class AutostartSetting
+{
+public:
+    virtual ~AutostartSetting() = default;
+
+    // Read again at each call: the user may have changed it by other means.
+    virtual bool isEnabled() const = 0;
+    // On failure, why, in words for the user.
+    virtual std::expected<void, QString> setEnabled(bool enabled) = 0;
+};
+
 // What the settings window works on: the model saves the credentials, the store shows the stored
-// ones, the shortcuts are changed through the application.
+// ones, the shortcuts are changed through the application. Without autostart the General pane
+// offers no start at login.
 struct SettingsServices
 {
     FWKit::AppModel &model;
     FWKit::CredentialStoring &store;
     HotkeySettings &hotkeys;
+    AutostartSetting *autostart = nullptr;
 };
 
 // The settings window's panes, in toolbar order.
@@ -33,13 +52,14 @@ inline constexpr std::array<SettingsPane, 2> allSettingsPanes { SettingsPane::ge
 QString settingsPaneTitle(SettingsPane pane);
 // The toolbar's picture for the pane, from the desktop's icon theme.
 QIcon settingsPaneIcon(SettingsPane pane);
-// The window's content size while the pane shows: 520 x 230 or 520 x 310.
+// The window's content size while the pane shows: 520 x 300 or 520 x 310.
 QSize settingsPaneSize(SettingsPane pane);
 
 // The settings window's content: a header and one pane. General edits the login and password and
-// saves them through the model; Shortcuts is a ShortcutsPane over HotkeySettings. Errors show
-// inline, in red. The stored credentials are read once,
-// at construction; switching panes keeps the fields and the messages.
+// saves them through the model, and turns the start at login on and off at once; Shortcuts is a
+// ShortcutsPane over HotkeySettings. Errors show inline, in red. The stored credentials are read
+// once, at construction, the start at login whenever General comes into view; switching panes
+// keeps the fields and the messages.
 class SettingsView : public QWidget
 {
     Q_OBJECT
@@ -55,10 +75,17 @@ signals:
     // The credentials were saved: the window has done its job.
     void closeRequested();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
 private:
     QWidget *makeGeneral();
+    void addStartAtLogin(QWidget *pane, QVBoxLayout *column);
 
     void save();
+    void showStartAtLogin();
+    void setStartAtLogin(bool enabled);
 
     SettingsServices m_services;
     SettingsPane m_pane = SettingsPane::general;
@@ -70,6 +97,8 @@ private:
     QLineEdit *m_password = nullptr;
     QWidget *m_missingFields = nullptr;
     QWidget *m_saveFailed = nullptr;
+    QCheckBox *m_startAtLogin = nullptr;
+    ErrorLine *m_startAtLoginFailed = nullptr;
 };
 
 } // namespace Ferrowick
