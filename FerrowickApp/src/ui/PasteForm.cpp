@@ -258,9 +258,11 @@ void PasteForm::showSheet(const QString &message)
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    // Not the standard Ok button: its icon is loaded afresh for every sheet, and each fresh icon
+    // takes a new entry in Qt's pixmap cache once painted (10 MB before it evicts anything).
+    auto *buttons = new QDialogButtonBox;
     buttons->setCenterButtons(true);
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons->addButton(u"OK"_s, QDialogButtonBox::AcceptRole)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, sheet, &QDialog::accept);
 
     auto *layout = new QVBoxLayout(sheet);
