@@ -1,5 +1,7 @@
 #include "DebugLog.h"
 
+#include "PrivateFiles.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -34,24 +36,9 @@ QString folderPath()
     return base + u"/Ferrowick"_s;
 }
 
-// The log tells what the user did and when: only its owner may read it. Created private rather
-// than tightened afterwards, so it is never readable by others, not even for a moment; XDG asks
-// the same of every folder it makes on the way.
-constexpr QFile::Permissions privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr QFile::Permissions privateFile = QFile::ReadOwner | QFile::WriteOwner;
-
-bool makeFolder(const QString &path)
-{
-    if (QFileInfo(path).isDir())
-        return true;
-    const QString parent = QFileInfo(path).path();
-    return parent != path && makeFolder(parent) &&
-        (QDir().mkdir(path, privateFolder) || QFileInfo(path).isDir());
-}
-
 void appendLine(const QString &message)
 {
-    makeFolder(folderPath());
+    PrivateFiles::makeFolder(folderPath());
     const QString path = filePath();
     if (const QFileInfo info(path); info.exists() && info.size() > sizeLimit)
         QFile::remove(path);
@@ -64,7 +51,7 @@ void appendLine(const QString &message)
         file.write(line);
         return;
     }
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, privateFile) ||
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, PrivateFiles::filePermissions) ||
         file.write(line) != line.size())
         systemLog(LOG_ERR, "debug log write failed");
 }

@@ -1,6 +1,7 @@
 #include "RecentLinks.h"
 
 #include "DebugLog.h"
+#include "PrivateFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,20 +28,6 @@ constexpr std::chrono::milliseconds saveDelay { 250 };
 
 const QString shrinkKind = u"shrink"_s;
 const QString pasteKind = u"paste"_s;
-
-// Which links the user made and when is theirs alone, as the debug log is: private from the
-// start, never tightened afterwards.
-constexpr QFile::Permissions privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr QFile::Permissions privateFile = QFile::ReadOwner | QFile::WriteOwner;
-
-bool makeFolder(const QString &path)
-{
-    if (QFileInfo(path).isDir())
-        return true;
-    const QString parent = QFileInfo(path).path();
-    return parent != path && makeFolder(parent) &&
-        (QDir().mkdir(path, privateFolder) || QFileInfo(path).isDir());
-}
 
 // Enough of the paste to recognise it, and no more of it on disk.
 QString firstWords(const QString &text)
@@ -193,8 +180,9 @@ void RecentLinks::save()
         array.append(toJson(link));
     QSaveFile file(filePath());
     const QByteArray bytes = QJsonDocument(array).toJson(QJsonDocument::Compact);
-    if (!makeFolder(m_folder) || !file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(privateFile) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!PrivateFiles::makeFolder(m_folder) || !file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(PrivateFiles::filePermissions) || file.write(bytes) != bytes.size() ||
+        !file.commit())
         DebugLog::note(u"recent links: writing "_s + filePath() + u" failed"_s);
 }
 
