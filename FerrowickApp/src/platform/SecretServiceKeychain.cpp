@@ -100,12 +100,9 @@ std::int32_t SecretServiceKeychain::add(const QVariantMap &attributes)
     if (existing.error() != KeychainStatus::itemNotFound)
         return existing.error();
 
-    const auto opened = session();
-    if (!opened)
-        return opened.error();
-    const std::optional<SecretMessage> secret = (*opened)->seal(*data);
+    const auto secret = seal(*data);
     if (!secret)
-        return failed;
+        return secret.error();
     Attributes stored = *item;
     // The schema name as earlier builds stored it, for tools that sort items by it.
     stored.insert(u"xdg:schema"_s, appId);
@@ -163,12 +160,9 @@ std::int32_t SecretServiceKeychain::updateMatching(
     const auto items = unlockedItems(query);
     if (!items)
         return items.error();
-    const auto opened = session();
-    if (!opened)
-        return opened.error();
-    const std::optional<SecretMessage> secret = (*opened)->seal(*data);
+    const auto secret = seal(*data);
     if (!secret)
-        return failed;
+        return secret.error();
     for (const QDBusObjectPath &each : *items) {
         const auto set =
             call(each.path(), itemInterface, u"SetSecret"_s, { QVariant::fromValue(*secret) });
@@ -241,6 +235,17 @@ std::expected<SecretServiceKeychain::Items, std::int32_t> SecretServiceKeychain:
     if (items.isEmpty())
         return std::unexpected(KeychainStatus::itemNotFound);
     return items;
+}
+
+std::expected<SecretMessage, std::int32_t> SecretServiceKeychain::seal(const QByteArray &data)
+{
+    const auto opened = session();
+    if (!opened)
+        return std::unexpected(opened.error());
+    const std::optional<SecretMessage> secret = (*opened)->seal(data);
+    if (!secret)
+        return std::unexpected(failed);
+    return *secret;
 }
 
 std::expected<const SecretSession *, std::int32_t> SecretServiceKeychain::session()

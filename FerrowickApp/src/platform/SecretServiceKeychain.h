@@ -56,6 +56,8 @@ private:
         const QString &method, const QVariantList &arguments);
     std::expected<Items, std::int32_t> unlockedItems(const QVariantMap &query);
     std::expected<const SecretSession *, std::int32_t> session();
+    // The bytes encrypted for the service in the session, opened first when needed.
+    std::expected<SecretMessage, std::int32_t> seal(const QByteArray &data);
     std::int32_t afterPrompt(const QDBusObjectPath &prompt);
     void askToUnlock(const Items &objects);
     void showPrompt(const QString &prompt);
