@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <openssl/crypto.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -105,6 +106,9 @@ SessionFacts gatherFacts(const std::unique_ptr<WaylandClipboard> &dataControl)
 
 int main(int argc, char *argv[])
 {
+    // Qt's network thread may still be inside OpenSSL when the process exits; OpenSSL's own
+    // clean-up at exit would free what that thread is using. The system takes it all back anyway.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     // Help, version and the commands for scripts need no display; anything else is read once Qt
     // has taken its own options.
     QStringList rawArguments;
