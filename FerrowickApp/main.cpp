@@ -84,9 +84,9 @@ QString activationToken()
 
 // Asks the portal only in a Wayland session: elsewhere the grabs serve, and the question would
 // cost a round trip at every start.
-SessionFacts gatherFacts(const std::unique_ptr<WaylandClipboard> &dataControl)
+SessionFacts gatherFacts(
+    const QProcessEnvironment &environment, const std::unique_ptr<WaylandClipboard> &dataControl)
 {
-    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     SessionFacts facts {
         .sessionType = environment.value(u"XDG_SESSION_TYPE"_s),
         .hasWaylandDisplay = !environment.value(u"WAYLAND_DISPLAY"_s).isEmpty(),
@@ -180,7 +180,7 @@ int main(int argc, char *argv[])
     {
         // Declared in the order they borrow from each other; they go in reverse, all before
         // QApplication.
-        const SessionFacts facts = gatherFacts(dataControl);
+        const SessionFacts facts = gatherFacts(environment, dataControl);
         const BackendChoice choice = DesktopSession::choose(facts);
         DebugLog::note(DesktopSession::describe(choice, facts));
         DesktopServices desktop(choice, std::move(dataControl));

@@ -1,5 +1,7 @@
 #include "DesktopSession.h"
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace Ferrowick::DesktopSession {
@@ -61,45 +63,19 @@ BackendChoice choose(const SessionFacts &facts)
 
 QString describe(const BackendChoice &choice, const SessionFacts &facts)
 {
-    QString session;
-    switch (choice.session) {
-    case SessionKind::x11:
-        session = u"x11"_s;
-        break;
-    case SessionKind::wayland:
-        session = u"wayland"_s;
-        break;
-    case SessionKind::other:
+    // In each enum's order.
+    static const std::array<QString, 3> sessions { u"x11"_s, u"wayland"_s, QString() };
+    static const std::array<QString, 3> shortcuts { u"x11"_s, u"portal"_s, u"commands"_s };
+    static const std::array<QString, 3> clipboards { QString(), u"data-control"_s, u"none"_s };
+
+    QString session = sessions[std::size_t(choice.session)];
+    if (choice.session == SessionKind::other)
         session = facts.sessionType.isEmpty() ? u"unknown"_s : facts.sessionType;
-        break;
-    }
-
-    QString shortcuts;
-    switch (choice.shortcuts) {
-    case ShortcutBackendKind::x11:
-        shortcuts = u"x11"_s;
-        break;
-    case ShortcutBackendKind::portal:
-        shortcuts = u"portal"_s;
-        break;
-    case ShortcutBackendKind::commands:
-        shortcuts = u"commands"_s;
-        break;
-    }
-
-    QString clipboard;
-    switch (choice.clipboard) {
-    case ClipboardBackendKind::system:
+    QString clipboard = clipboards[std::size_t(choice.clipboard)];
+    if (choice.clipboard == ClipboardBackendKind::system)
         clipboard = facts.qtPlatform == u"xcb"_s ? u"x11"_s : facts.qtPlatform;
-        break;
-    case ClipboardBackendKind::dataControl:
-        clipboard = u"data-control"_s;
-        break;
-    case ClipboardBackendKind::none:
-        clipboard = u"none"_s;
-        break;
-    }
-    return u"session: %1, shortcuts: %2, clipboard: %3"_s.arg(session, shortcuts, clipboard);
+    return u"session: %1, shortcuts: %2, clipboard: %3"_s.arg(
+        session, shortcuts[std::size_t(choice.shortcuts)], clipboard);
 }
 
 } // namespace Ferrowick::DesktopSession
